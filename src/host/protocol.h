@@ -1,0 +1,99 @@
+// The records and codes shared with the host, fixed to the byte.
+//
+// Every word that may carry a pointer is uintptr_t wide: 4 bytes on a 32-bit
+// target, 8 on a 64-bit one. Fields that never carry a pointer keep their
+// offsets on every target. Never reorder or resize anything here: hosts
+// compiled against these layouts depend on them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The record of one event, used in both directions.
+struct BotEvent {
+    uintptr_t handle;  // the host's bot identifier; compared and echoed only
+    uint32_t code;     // an EventCode (incoming and outgoing sets differ)
+    uintptr_t p[6];    // parameter words: numbers or pointers, by code
+};
+
+// The host's function that takes the module's answers. Same form as `talk`.
+using HostCallback = void (*)(BotEvent&);
+
+// Codes of events that the host sends to the module.
+enum EventCode : uint32_t {
+    Connect = 0,          // p[0] version word, p[1] HostCallback, p[2] HostPlayerList*
+    Disconnect = 1,
+    Tick = 2,
+    RosterReset = 3,
+    PlayerArrived = 10,   // p[0] PlayerRecord*
+    ShipChanged = 15,     // p[0] PlayerRecord*, p[1] old ship (low 16 bits)
+    PlayerSpectated = 16, // p[0] PlayerRecord*
+    PlayerLeft = 18,      // p[0] PlayerRecord*
+    CommandIssued = 20,   // p[0] PlayerRecord*, p[1] CommandRecord*
+    HelpRequested = 21,   // p[0] PlayerRecord*, p[1] CommandRecord* (params = topic)
+    WeaponFired = 36,     // p[0] PlayerRecord*
+    HighestCode = 40,     // every code above this is dropped unread
+};
+
+// Codes of events that the module sends to the host.
+enum OutgoingCode : uint32_t {
+    HostLog = 0,   // p[0] NUL-terminated log text
+    SendChat = 1,  // p[0] chat mode, p[1] 0, p[2] target ident, p[3] text
+};
+
+// Chat mode of SendChat: a message to the one player named in p[2].
+constexpr uintptr_t PrivateChat = 5;
+
+// The ship number that means "spectating".
+constexpr uint8_t SpectatorShip = 8;
+
+// The host's record of one player. Read in place, never written. Only the
+// named fields are the module's business; the rest belongs to the host.
+struct PlayerRecord {
+    uint16_t ident;          // target of private messages
+    uint8_t hostOwned0[2];
+    int32_t access;          // AccessLevel: signed
+    uint8_t hostOwned1[13];
+    char name[136];          // NUL-terminated
+    uint8_t ship;            // SpectatorShip while spectating
+};
+
+// The host's record of one typed command.
+struct CommandRecord {
+    uint8_t hostOwned[16];
+    const char* name;    // command word without the "!"
+    const char* params;  // text after the word; "" (never null) when none
+};
+
+struct HostPlayerNode {
+    PlayerRecord* item;
+    HostPlayerNode* next;  // null at the end
+};
+
+// The host's roster of the players present.
+struct HostPlayerList {
+    HostPlayerNode* first;  // null when nobody is present
+};
+
+// Outgoing event constructors. Neither sets `handle`: it is written when the
+// event is posted, so an event never posted is never seen by the host.
+BotEvent makeLogEvent(const char* text);
+BotEvent makeChatEvent(uintptr_t mode, uintptr_t p1, uintptr_t target, const char* text);
+
+// ---- layout checks, for 4- and 8-byte pointers alike ----
+constexpr size_t WordSize = sizeof(uintptr_t);
+static_assert(WordSize == 4 || WordSize == 8, "only 32- and 64-bit targets");
+static_assert(offsetof(BotEvent, handle) == 0);
+static_assert(offsetof(BotEvent, code) == WordSize);
+static_assert(offsetof(BotEvent, p) == 2 * WordSize);
+static_assert(sizeof(BotEvent) == 8 * WordSize);  // 32 or 64 bytes
+static_assert(offsetof(PlayerRecord, ident) == 0);
+static_assert(offsetof(PlayerRecord, access) == 4);
+static_assert(offsetof(PlayerRecord, name) == 21);
+static_assert(offsetof(PlayerRecord, ship) == 157);
+static_assert(sizeof(PlayerRecord) >= 158);
+static_assert(offsetof(CommandRecord, name) == 16);
+static_assert(offsetof(CommandRecord, params) == 16 + WordSize);
+static_assert(offsetof(HostPlayerList, first) == 0);
+static_assert(offsetof(HostPlayerNode, item) == 0);
+static_assert(offsetof(HostPlayerNode, next) == WordSize);

@@ -1,0 +1,102 @@
+#include <cstring>
+#include <new>
+
+#include "host/bot_instance.h"
+#include "kit/text.h"
+#include "kit/text_string.h"
+
+namespace idlewarden {
+
+namespace {
+const char* const AddFormat = "You must specify a player's name. Format- !addexempt <PlayerName>";
+const char* const DeleteFormat = "You must specify a player's name. Format- !delexempt <PlayerName>";
+const char* const AlreadyExempt = "That player has already been recorded on the AFK exempt list!";
+const char* const NotExempt = "That player was not found on the AFK exempt list";
+const char* const NoneExempt = "No players are currently exempt from the AFK List";
+const char* const AddedTail = " Added Successfully!";
+const char* const DeletedTail = " Deleted Successfully!";
+const char* const FrameLine = "|-----------------------------|";
+const char* const TitleLine = "|    Player Exemption List    |";
+const char* const PlayerHead = "| Player: ";
+constexpr uint32_t PaddedWidth = 30;  // one less than the frame line
+
+// Sends `parameter` followed by `tail`, or nothing when memory is short.
+void replyWithParameter(BotInstance& bot, const PlayerRecord* issuer, const char* parameter,
+                        const char* tail) {
+    String reply;
+    if (reply.assign(parameter) && reply.append(tail)) bot.sendPrivate(issuer, reply.c_str());
+}
+}  // namespace
+
+ExemptName* ExemptName::make(const char* name) {
+    auto* record = new (std::nothrow) ExemptName{};  // zero-filled
+    if (record == nullptr) return nullptr;
+    uint32_t n = textLength(name);
+    if (n > MaxLength) n = MaxLength;
+    std::memcpy(record->text, name, n);
+    return record;
+}
+
+bool BotInstance::isExempt(const char* name) const {
+    return exemptList.findFirst([name](const ExemptName& e) { return equalsIgnoreCase(e.text, name); }) !=
+           nullptr;
+}
+
+void BotInstance::addExempt(const PlayerRecord* issuer, const char* parameter) {
+    if (parameter[0] == '\0') {
+        sendPrivate(issuer, AddFormat);
+        return;
+    }
+    if (isExempt(parameter)) {
+        sendPrivate(issuer, AlreadyExempt);
+        return;
+    }
+    ExemptName* record = ExemptName::make(parameter);
+    if (record == nullptr || !exemptList.append(record)) return;  // nothing changed
+    // Every entry of the player goes: an exempt player is never spectated.
+    unwatchByName(parameter);
+    replyWithParameter(*this, issuer, parameter, AddedTail);
+}
+
+void BotInstance::removeExempt(const PlayerRecord* issuer, const char* parameter) {
+    if (parameter[0] == '\0') {
+        sendPrivate(issuer, DeleteFormat);
+        return;
+    }
+    auto* node = exemptList.findFirst([parameter](const ExemptName& e) { return equalsIgnoreCase(e.text, parameter); });
+    if (node == nullptr) {
+        sendPrivate(issuer, NotExempt);
+        return;
+    }
+    exemptList.remove(node);
+    if (enabled && roster != nullptr) {
+        // The first roster player of that name is watched again from now,
+        // unless spectating (or still exempt through another record).
+        for (HostPlayerNode* p = roster->first; p != nullptr; p = p->next) {
+            if (equalsIgnoreCase(p->item->name, parameter)) {
+                if (p->item->ship != SpectatorShip) watch(p->item);
+                break;
+            }
+        }
+    }
+    replyWithParameter(*this, issuer, parameter, DeletedTail);
+}
+
+void BotInstance::listExempt(const PlayerRecord* issuer) {
+    if (exemptList.nodeCount == 0) {
+        sendPrivate(issuer, NoneExempt);
+        return;
+    }
+    sendPrivate(issuer, FrameLine);
+    sendPrivate(issuer, TitleLine);
+    sendPrivate(issuer, FrameLine);
+    String line;
+    for (auto* node = exemptList.firstNode; node != nullptr; node = node->nextNode) {
+        bool ok = line.assign(PlayerHead) && line.append(node->item->text);
+        while (ok && line.length < PaddedWidth) ok = line.append(" ", 1);
+        if (ok && line.append("|", 1)) sendPrivate(issuer, line.c_str());
+    }
+    sendPrivate(issuer, FrameLine);
+}
+
+}  // namespace idlewarden

@@ -1,0 +1,38 @@
+// The few services the module takes from the operating system.
+//
+// One implementation per system, chosen by the build: platform_posix.cpp,
+// platform_windows.cpp. Nothing here throws; every failure is a result.
+#pragma once
+
+#include <cstdint>
+
+namespace idlewarden {
+struct String;
+
+namespace platform {
+
+// How text files end their lines here.
+#if defined(_WIN32)
+inline constexpr const char* LineEnd = "\r\n";
+#else
+inline constexpr const char* LineEnd = "\n";
+#endif
+
+// Milliseconds on a clock meant only for differences; wraps after 2^32 ms.
+// POSIX: CLOCK_MONOTONIC as tv_sec * 1000 + tv_nsec / 1000000, low 32 bits.
+// Windows: GetTickCount().
+uint32_t tickCount();
+
+// Sets `path` to the process's current directory, the system's separator and
+// `fileName`. Directories of any length work. Returns false, leaving `path`
+// unchanged, when the directory cannot be had or memory is short.
+bool pathInCurrentDirectory(const char* fileName, String& path);
+
+// Makes `size` bytes starting at `data` the whole content of the file at
+// `path`, atomically: they are written to a new file beside it, flushed to
+// the disk, and only then renamed over `path`. Returns false on any failure;
+// the new file is then removed and whatever was at `path` is untouched.
+bool replaceFile(const char* path, const char* data, uint32_t size);
+
+}  // namespace platform
+}  // namespace idlewarden

@@ -1,0 +1,71 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <new>
+
+#include "kit/text_string.h"
+#include "platform/platform.h"
+
+namespace idlewarden::platform {
+
+uint32_t tickCount() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}
+
+bool pathInCurrentDirectory(const char* fileName, String& path) {
+    // getcwd with a buffer that grows until the directory fits.
+    for (size_t size = 256; size <= (size_t{1} << 24); size *= 2) {
+        char* buffer = new (std::nothrow) char[size];
+        if (buffer == nullptr) return false;
+        if (getcwd(buffer, size) != nullptr) {
+            String joined(buffer);
+            delete[] buffer;
+            // An empty String here means its copy could not be allocated.
+            bool ok = !joined.isEmpty() && joined.append("/") && joined.append(fileName);
+            return ok && path.assign(joined);
+        }
+        const int error = errno;
+        delete[] buffer;
+        if (error != ERANGE) return false;
+    }
+    return false;
+}
+
+namespace {
+bool writeAll(int fd, const char* data, uint32_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<uint32_t>(n);
+    }
+    return true;
+}
+}  // namespace
+
+bool replaceFile(const char* path, const char* data, uint32_t size) {
+    String temporary(path);
+    if (temporary.length == 0 || !temporary.append(".new")) return false;
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool written = writeAll(fd, data, size) && fsync(fd) == 0;
+    const bool closed = close(fd) == 0;
+    if (!written || !closed || rename(temporary.c_str(), path) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace idlewarden::platform

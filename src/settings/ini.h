@@ -1,0 +1,72 @@
+// A small INI reader and writer, enough for the settings file.
+//
+// The reader takes what the Windows profile API writes and what a person
+// types: LF or CRLF line ends, a UTF-8 byte order mark, blank lines, lines
+// starting with ';' as comments, section and key names in any letter case,
+// blanks around names and values, and one pair of matching quotes around a
+// value (taken off, as the profile API does). Only the first section of a
+// name is read, and within it the first line of a key. Nothing allocates but
+// the answers, and nothing throws.
+#pragma once
+
+#include <cstdint>
+
+#include "kit/text_string.h"
+
+namespace idlewarden {
+
+// A piece of the file's text: not NUL-terminated.
+struct TextSpan {
+    const char* start = nullptr;
+    uint32_t length = 0;
+};
+
+// Reads the whole file at `path` into `text`. False when it cannot be read
+// (missing included) or memory is short; `text` is then unchanged.
+bool readTextFile(const char* path, String& text);
+
+// Finds `key` in `section`. False when the section or key is missing.
+bool iniLookup(const String& text, const char* section, const char* key, TextSpan& value);
+
+// Calls `visit(key, value)` for every key line of the first `section`, in
+// file order. Visiting stops early when `visit` returns false.
+template <typename Visit>
+void iniForEachKey(const String& text, const char* section, Visit visit);
+
+// Appends INI lines to a String, ending each with the platform's line end.
+// Every call returns false once memory has run short; the text is then not
+// to be used.
+struct IniWriter {
+    String text;
+    bool ok = true;
+
+    bool section(const char* name);
+    bool entry(const char* key, const char* value);
+};
+
+// ---- details of iniForEachKey ----
+namespace ini_detail {
+// The next line at `cursor`, blanks and line end taken off; false at `end`.
+bool isBlank(char c);
+bool nextLine(const char*& cursor, const char* end, TextSpan& line);
+bool isSectionLine(const TextSpan& line, TextSpan& name);
+bool splitKeyLine(const TextSpan& line, TextSpan& key, TextSpan& value);
+bool spanEqualsIgnoreCase(const TextSpan& span, const char* text);
+// Points `cursor` just past the header of the first `section`; false if none.
+bool seekSection(const String& text, const char* section, const char*& cursor);
+}  // namespace ini_detail
+
+template <typename Visit>
+void iniForEachKey(const String& text, const char* section, Visit visit) {
+    using namespace ini_detail;
+    const char* cursor = nullptr;
+    if (!seekSection(text, section, cursor)) return;
+    const char* end = text.c_str() + text.length;
+    TextSpan line, name, key, value;
+    while (nextLine(cursor, end, line)) {
+        if (isSectionLine(line, name)) return;
+        if (splitKeyLine(line, key, value) && !visit(key, value)) return;
+    }
+}
+
+}  // namespace idlewarden
