@@ -1,0 +1,129 @@
+// The simulated host: bots under their handles, each with its arena (player
+// records and the roster), the callback that takes the module's answers,
+// the transcript, the expectations and the work directory operations.
+//
+// Records are kept as a real host keeps them: every PlayerRecord lives at
+// one address for the whole run (departed players' records included), so no
+// pointer that the module holds can dangle. The callback never calls `talk`:
+// what the host does in answer to a message (a player forced into spectator
+// mode by two "*spec") is queued and sent after the current `talk` returns.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/protocol.h"
+#include "module_loader.h"
+#include "scenario.h"
+
+namespace hostsim {
+
+// An expectation that did not hold; `what()` holds the whole report.
+struct ExpectationFailed : std::runtime_error {
+    int line;
+    ExpectationFailed(int atLine, const std::string& report) : std::runtime_error(report), line(atLine) {}
+};
+
+struct HostOptions {
+    bool colour = false;
+    bool quiet = false;                   // no echo of the host's own events
+    std::filesystem::path scenarioDir;    // base of relative `copy` sources
+};
+
+// One event that the module handed to the callback, with its text copied.
+struct Outgoing {
+    uintptr_t handle;
+    uint32_t code;
+    uintptr_t p[6];
+    std::string text;
+};
+
+struct Player {
+    PlayerRecord record{};
+    HostPlayerNode node{};
+    bool present = true;
+};
+
+struct Bot {
+    uintptr_t handle = 0;
+    bool connected = false;  // Connect sent and no Disconnect since; gets Ticks
+    std::deque<Player> players;  // every record ever made here, never freed
+    std::vector<Player*> roster;  // present players, in roster order
+    HostPlayerList list{nullptr};
+    Player* operatorPlayer = nullptr;
+};
+
+struct SimHost {
+    HostOptions options;
+    LoadedModule module;
+    std::deque<Bot> bots;
+    Bot* current = nullptr;
+
+    // Copies of typed command texts with their records, alive for the run.
+    struct Command {
+        std::string name, params;
+        CommandRecord record{};
+    };
+    std::deque<Command> commands;
+
+    std::vector<Outgoing> pending;  // sent since the last expectation point
+    size_t checked = 0;             // of `pending`, matched by the open expect block
+    bool inExpectBlock = false;
+    std::map<std::pair<uintptr_t, uint16_t>, int> specCount;  // within one talk
+    bool inTalk = false;
+
+    uint64_t elapsedMs = 0;  // scenario time, shown in the transcript
+    uint64_t paceMs = 1000;
+    uint64_t nextTickMs = 1000;
+
+    uint64_t chatCount = 0, logCount = 0;
+    std::vector<std::string> spectated;
+    std::set<std::string> settingsWritten;
+
+    SimHost(HostOptions hostOptions, LoadedModule loaded);
+    ~SimHost();
+    SimHost(const SimHost&) = delete;
+    SimHost& operator=(const SimHost&) = delete;
+
+    // Runs one statement. Throws ScenarioError for a statement that cannot
+    // run and ExpectationFailed for an expectation that does not hold.
+    void run(const Statement& st);
+    // Closes an open block of expectations: whatever was sent and not
+    // matched is a failure. Called before every other statement and at the end.
+    void closeExpectBlock(int line);
+    // The closing summary.
+    void printSummary() const;
+
+    // The callback's work (public for the C-style callback function).
+    void received(const BotEvent& event);
+
+private:
+    Bot& bot(uintptr_t handle);
+    Bot* findBot(uintptr_t handle);
+    Player& present(const Statement& st, const PlayerRef& ref);
+    Player& operatorOf(Bot& b);
+    Player& addPlayer(Bot& b, uint16_t ident, const std::string& name, int32_t access, uint8_t ship, int line,
+                      int column);
+    void relink(Bot& b);
+    std::string describe(uintptr_t handle, uint16_t ident) const;
+    std::string format(const Outgoing& out) const;
+    std::string stamp() const;
+    void print(const std::string& text, const char* colour) const;
+    void echo(const std::string& text) const;
+
+    void deliver(Bot& b, BotEvent event);
+    void talkOnce(BotEvent& event);
+    void type(Bot& b, Player& p, const std::string& text);
+    void advance(uint64_t ms);
+    void expectMessage(const Statement& st);
+    [[noreturn]] void failExpectation(int line, const std::string& expected, const std::string& actual);
+};
+
+}  // namespace hostsim

@@ -1,0 +1,10 @@
+// Whether a standard stream is a terminal (for colour and prompts).
+// One implementation per system: terminal_posix.cpp; Windows adds its own.
+#pragma once
+
+namespace hostsim {
+
+bool stdoutIsTerminal();
+bool stdinIsTerminal();
+
+}  // namespace hostsim
