@@ -54,7 +54,10 @@ void BotInstance::addExempt(const PlayerRecord* issuer, const char* parameter) {
     ExemptName* record = ExemptName::make(parameter);
     if (record == nullptr || !exemptList.append(record)) return;  // nothing changed
     // Every entry of the player goes: an exempt player is never spectated.
+    // A name longer than a record holds exempts the players of its cut form,
+    // so their watches end too.
     unwatchByName(parameter);
+    if (!equalsIgnoreCase(record->text, parameter)) unwatchByName(record->text);
     replyWithParameter(*this, issuer, parameter, AddedTail);
 }
 
