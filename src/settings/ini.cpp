@@ -118,7 +118,10 @@ bool IniWriter::section(const char* name) {
 bool IniWriter::entry(const char* key, const char* value) {
     // A value that the reader would change (blanks at an end, or a pair of
     // quotes around it) is written inside quotes, which the reader takes off.
-    const uint32_t n = textLength(value);
+    // A line break cannot be stored in a value: the value ends there, so a
+    // value never adds lines of its own to the file.
+    uint32_t n = 0;
+    while (value[n] != '\0' && value[n] != '\r' && value[n] != '\n') ++n;
     const bool quoted = n > 0 && (ini_detail::isBlank(value[0]) || ini_detail::isBlank(value[n - 1]) ||
                                   (n >= 2 && (value[0] == '"' || value[0] == '\'') && value[n - 1] == value[0]));
     ok = ok && text.append(key) && text.append("=", 1) && (!quoted || text.append("\"", 1)) &&

@@ -34,6 +34,8 @@ template <typename Visit>
 void iniForEachKey(const String& text, const char* section, Visit visit);
 
 // Appends INI lines to a String, ending each with the platform's line end.
+// A value is written up to its first line break, quoted when the reader
+// would otherwise change it (blanks at an end, a pair of quotes around it).
 // Every call returns false once memory has run short; the text is then not
 // to be used.
 struct IniWriter {

@@ -190,6 +190,13 @@ TEST_F(SettingsTest, NamesThatTheReaderWouldChangeAreWrittenQuoted) {
     EXPECT_EQ(ScratchDir::read(FileName), "[Settings]\nEnabled=0\nAfkTime=0\n[Exemptions]\nName1=Plain Name\n");
 }
 
+TEST_F(SettingsTest, ALineBreakInANameCannotAddLinesToTheFile) {
+    addNames({"Bob\nName2=Evil\n[Settings]", "Ann\r\nAfkTime=1"});
+    ASSERT_EQ(save(), Lines{SaveComplete});
+    EXPECT_EQ(ScratchDir::read(FileName), "[Settings]\nEnabled=0\nAfkTime=0\n[Exemptions]\nName1=Bob\nName2=Ann\n");
+    EXPECT_EQ(test::namesOf(*freshLoad()), (Lines{"Bob", "Ann"}));
+}
+
 TEST_F(SettingsTest, A150NameListRoundTripsAndAReloadDoesNotDoubleIt) {
     Lines all;
     for (int i = 1; i <= 150; ++i) {
