@@ -1,5 +1,6 @@
 #include "kit/text_string.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -47,32 +48,26 @@ void String::release() {
     if (chars != sharedEmpty) delete[] chars;
 }
 
-bool String::assign(const char* text, uint32_t n) {
-    char* buffer = newBuffer(n);
+bool String::compose(const char* front, uint32_t frontLength, const char* back, uint32_t backLength) {
+    if (backLength > UINT32_MAX - 1 - frontLength) return false;  // no room for the NUL
+    char* buffer = newBuffer(frontLength + backLength);
     if (buffer == nullptr) return false;
-    std::memcpy(buffer, text, n);
-    buffer[n] = '\0';
+    std::memcpy(buffer, front, frontLength);
+    std::memcpy(buffer + frontLength, back, backLength);
+    buffer[frontLength + backLength] = '\0';
     release();
     chars = buffer;
-    length = n;
+    length = frontLength + backLength;
     return true;
 }
+
+bool String::assign(const char* text, uint32_t n) { return compose(text, n, "", 0); }
 
 bool String::assign(const char* text) { return assign(text, textLength(text)); }
 
 bool String::assign(const String& other) { return assign(other.chars, other.length); }
 
-bool String::append(const char* text, uint32_t n) {
-    char* buffer = newBuffer(length + n);
-    if (buffer == nullptr) return false;
-    std::memcpy(buffer, chars, length);
-    std::memcpy(buffer + length, text, n);
-    buffer[length + n] = '\0';
-    release();
-    chars = buffer;
-    length += n;
-    return true;
-}
+bool String::append(const char* text, uint32_t n) { return compose(chars, length, text, n); }
 
 bool String::append(const char* text) { return append(text, textLength(text)); }
 
@@ -82,17 +77,7 @@ bool String::append(int32_t value) {
     return complete && append(text.chars, text.length);
 }
 
-bool String::prepend(const char* text, uint32_t n) {
-    char* buffer = newBuffer(length + n);
-    if (buffer == nullptr) return false;
-    std::memcpy(buffer, text, n);
-    std::memcpy(buffer + n, chars, length);
-    buffer[length + n] = '\0';
-    release();
-    chars = buffer;
-    length += n;
-    return true;
-}
+bool String::prepend(const char* text, uint32_t n) { return compose(text, n, chars, length); }
 
 int32_t String::toInt() const { return textToNumber(chars, 10); }
 

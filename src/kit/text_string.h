@@ -40,6 +40,9 @@ struct String {
     bool equalsIgnoreCase(const char* text) const;
 
    private:
+    // Replaces the text with `front` followed by `back` in a new exact-size
+    // buffer; false, changing nothing, when it cannot be had.
+    bool compose(const char* front, uint32_t frontLength, const char* back, uint32_t backLength);
     void release();
 };
 
