@@ -24,7 +24,6 @@ void BotInstance::onTick() {
 void BotInstance::sweep() {
     const uint32_t now = platform::tickCount();
     const uint32_t threshold = static_cast<uint32_t>(afkTime) * 60u;
-    String explanation;
     WatchTable::Node* node = watchTable.firstNode;
     while (node != nullptr) {
         WatchTable::Node* next = node->nextNode;
@@ -33,7 +32,9 @@ void BotInstance::sweep() {
         if (elapsed >= threshold) {
             sendPrivate(entry.player, SpecCommand);
             sendPrivate(entry.player, SpecCommand);
-            // Composed afresh per player; skipped whole if memory is short.
+            // Composed afresh per player (a sweep that finds nobody idle
+            // allocates nothing); skipped whole if memory is short.
+            String explanation;
             if (explanation.assign(ExplanationHead) && explanation.append(static_cast<int32_t>(afkTime)) &&
                 explanation.append(ExplanationTail)) {
                 sendPrivate(entry.player, explanation.c_str());

@@ -19,7 +19,7 @@ bool readTextFile(const char* path, String& text) {
         ok = content.length + n < 0x7FFFFFFFu && content.append(chunk, static_cast<uint32_t>(n));
     }
     ok = ok && !std::ferror(file);
-    std::fclose(file);
+    (void)std::fclose(file);  // read only: nothing is lost if closing fails
     return ok && text.assign(content);
 }
 
