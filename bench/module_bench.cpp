@@ -1,0 +1,424 @@
+// What one event costs the host, through the real module file.
+//
+// Each benchmark loads the module afresh (dlopen, RTLD_NOW | RTLD_LOCAL),
+// sets a bot up through `talk` as a host would, then times `talk` for one
+// kind of event. The floors are timed the same way: an empty entry in a
+// module of its own, and a bare walk over a list built like a watch table
+// (a heap node per entry, each pointing at a separately allocated item).
+//
+// Allocations are counted by this program's malloc, calloc and realloc,
+// which the module's statically linked C++ runtime calls too; the counter
+// `allocs` is per timed event. The module's clock is this program's
+// clock_gettime: the real monotonic clock, or virtual time where a sweep
+// needs players to have been idle for minutes.
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "host/protocol.h"
+
+// ---- allocation counting ----
+
+extern "C" void* __libc_malloc(size_t);
+extern "C" void* __libc_calloc(size_t, size_t);
+extern "C" void* __libc_realloc(void*, size_t);
+extern "C" void __libc_free(void*);
+
+namespace {
+uint64_t allocationCount = 0;
+}
+
+extern "C" __attribute__((visibility("default"))) void* malloc(size_t n) {
+    ++allocationCount;
+    return __libc_malloc(n);
+}
+extern "C" __attribute__((visibility("default"))) void* calloc(size_t n, size_t size) {
+    ++allocationCount;
+    return __libc_calloc(n, size);
+}
+extern "C" __attribute__((visibility("default"))) void* realloc(void* p, size_t n) {
+    ++allocationCount;
+    return __libc_realloc(p, n);
+}
+extern "C" __attribute__((visibility("default"))) void free(void* p) { __libc_free(p); }
+
+// ---- the module's clock ----
+
+namespace {
+bool virtualTime = false;
+uint64_t virtualMs = 0;
+using ClockFunction = int (*)(clockid_t, timespec*);
+ClockFunction realClock = nullptr;
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int clock_gettime(clockid_t id, timespec* ts) {
+    if (virtualTime && (id == CLOCK_MONOTONIC || id == CLOCK_MONOTONIC_RAW || id == CLOCK_MONOTONIC_COARSE)) {
+        ts->tv_sec = static_cast<time_t>(virtualMs / 1000);
+        ts->tv_nsec = static_cast<long>((virtualMs % 1000) * 1000000);
+        return 0;
+    }
+    if (realClock == nullptr) realClock = reinterpret_cast<ClockFunction>(dlsym(RTLD_NEXT, "clock_gettime"));
+    return realClock(id, ts);
+}
+
+namespace {
+
+// ---- a host ----
+
+uint64_t sentCount = 0;
+void hostCallback(BotEvent& e) {
+    ++sentCount;
+    benchmark::DoNotOptimize(e.p[3]);
+}
+
+using Talk = void (*)(BotEvent&);
+
+struct Module {
+    void* library = nullptr;
+    Talk talk = nullptr;
+
+    explicit Module(const char* path = IDLEWARDEN_MODULE_PATH) {
+        library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) {
+            std::fprintf(stderr, "dlopen %s: %s\n", path, dlerror());
+            std::abort();
+        }
+        talk = reinterpret_cast<Talk>(dlsym(library, "talk"));
+        if (talk == nullptr) std::abort();
+    }
+    ~Module() { dlclose(library); }
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+};
+
+BotEvent event(uintptr_t handle, uint32_t code, uintptr_t p0 = 0, uintptr_t p1 = 0, uintptr_t p2 = 0) {
+    BotEvent e{};
+    e.handle = handle;
+    e.code = code;
+    e.p[0] = p0;
+    e.p[1] = p1;
+    e.p[2] = p2;
+    return e;
+}
+
+uintptr_t word(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+
+// "<prefix><i>", e.g. P17.
+std::string numbered(const char* prefix, int64_t i) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%s%lld", prefix, static_cast<long long>(i));
+    return text;
+}
+
+// Host records with stable addresses.
+struct Arena {
+    std::deque<PlayerRecord> players;
+    std::deque<HostPlayerNode> nodes;
+    HostPlayerList roster{nullptr};
+    HostPlayerNode* last = nullptr;
+
+    PlayerRecord* join(int32_t access, const std::string& name, uint8_t ship = 1) {
+        PlayerRecord& r = players.emplace_back();
+        std::memset(&r, 0, sizeof r);
+        r.ident = static_cast<uint16_t>(players.size());
+        r.access = access;
+        std::snprintf(r.name, sizeof r.name, "%s", name.c_str());
+        r.ship = ship;
+        HostPlayerNode& node = nodes.emplace_back(HostPlayerNode{&r, nullptr});
+        if (last == nullptr) {
+            roster.first = &node;
+        } else {
+            last->next = &node;
+        }
+        last = &node;
+        return &r;
+    }
+};
+
+struct Command {
+    std::string name, params;
+    CommandRecord record{};
+    Command(std::string n, std::string p) : name(std::move(n)), params(std::move(p)) {
+        record.name = name.c_str();
+        record.params = params.c_str();
+    }
+};
+
+// One bot with an operator, connected, with `afkMinutes` set and checking on
+// (so every roster player in a ship is watched).
+struct Bot {
+    Module& module;
+    Arena& arena;
+    uintptr_t handle;
+    PlayerRecord* op;
+
+    Bot(Module& m, Arena& a, uintptr_t h) : module(m), arena(a), handle(h), op(nullptr) {}
+
+    void send(BotEvent e) const { module.talk(e); }
+    void connect() const {
+        send(
+            event(handle, Connect, (6u << 16) | 6u, word(reinterpret_cast<void*>(&hostCallback)), word(&arena.roster)));
+    }
+    void command(const char* name, const char* params) const {
+        Command c(name, params);
+        send(event(handle, CommandIssued, word(op), word(&c.record)));
+    }
+    void enable(int afkMinutes) const {
+        command("afktime", numbered("", afkMinutes).c_str());
+        command("afkstatus", "on");
+    }
+};
+
+// Allocations per call of `run`, measured over a batch before timing.
+template <typename Run>
+double allocationsPer(int calls, Run run) {
+    const uint64_t before = allocationCount;
+    for (int i = 0; i < calls; ++i) run();
+    return static_cast<double>(allocationCount - before) / calls;
+}
+
+// ---- floors ----
+
+void BM_FloorCall(benchmark::State& state) {
+    Module floor(FLOOR_MODULE_PATH);
+    BotEvent e = event(1, Tick);
+    for (auto _ : state) {
+        floor.talk(e);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_FloorCall);
+
+// A list shaped like the watch table: per entry one item then one node, each
+// its own heap block; the walk finds the last entry's player and stamps it.
+struct BareItem {
+    PlayerRecord* player;
+    uint32_t lastActive;
+};
+struct BareNode {
+    BareItem* item;
+    BareNode* next;
+    BareNode* prev;
+};
+
+void BM_BareLoop(benchmark::State& state) {
+    const int64_t n = state.range(0);
+    std::vector<PlayerRecord> players(static_cast<size_t>(n));
+    BareNode* first = nullptr;
+    BareNode* last = nullptr;
+    for (int64_t i = 0; i < n; ++i) {
+        auto* item = new BareItem{&players[static_cast<size_t>(i)], 0};
+        auto* node = new BareNode{item, nullptr, last};
+        if (last == nullptr) {
+            first = node;
+        } else {
+            last->next = node;
+        }
+        last = node;
+    }
+    const PlayerRecord* target = &players.back();
+    uint32_t stamp = 0;
+    for (auto _ : state) {
+        BareNode* node = first;
+        benchmark::DoNotOptimize(node);
+        while (node != nullptr && node->item->player != target) node = node->next;
+        if (node != nullptr) node->item->lastActive = ++stamp;
+        benchmark::ClobberMemory();
+    }
+    for (BareNode* node = first; node != nullptr;) {
+        BareNode* next = node->next;
+        delete node->item;
+        delete node;
+        node = next;
+    }
+}
+BENCHMARK(BM_BareLoop)->Arg(1)->Arg(16)->Arg(255)->Arg(1024);
+
+// ---- events through talk ----
+
+// Tick for the last of `bots` bots (the registry is walked from the front).
+// Checking is on with an empty table: the tick counts down and returns.
+void BM_Tick(benchmark::State& state) {
+    Module module;
+    Arena arena;
+    PlayerRecord* op = arena.join(4, "Op", 8);  // spectating: never watched
+    const auto bots = static_cast<uintptr_t>(state.range(0));
+    for (uintptr_t h = 1; h <= bots; ++h) {
+        Bot bot(module, arena, h);
+        bot.op = op;
+        bot.connect();
+        bot.enable(60);
+    }
+    const BotEvent tick = event(bots, Tick);
+    auto send = [&] {
+        BotEvent e = tick;
+        module.talk(e);
+    };
+    state.counters["allocs"] = allocationsPer(600, send);
+    for (auto _ : state) send();
+}
+BENCHMARK(BM_Tick)->Arg(1)->Arg(64);
+
+// WeaponFired of the player whose entry is last in a table of `n`.
+void BM_WeaponFired(benchmark::State& state) {
+    Module module;
+    Arena arena;
+    Bot bot(module, arena, 1);
+    bot.op = arena.join(4, "Op", 8);
+    PlayerRecord* shooter = nullptr;
+    for (int64_t i = 0; i < state.range(0); ++i) shooter = arena.join(0, numbered("P", i));
+    bot.connect();
+    bot.enable(60);
+    auto send = [&] {
+        BotEvent e = event(1, WeaponFired, word(shooter));
+        module.talk(e);
+    };
+    state.counters["allocs"] = allocationsPer(100, send);
+    for (auto _ : state) send();
+}
+BENCHMARK(BM_WeaponFired)->Arg(1)->Arg(16)->Arg(255)->Arg(1024);
+
+// A tick that sweeps `n` entries of which none is idle, measured as the
+// whole sweep period: 60 ticks, one of which sweeps.
+void BM_SweepPeriodNoneIdle(benchmark::State& state) {
+    Module module;
+    Arena arena;
+    Bot bot(module, arena, 1);
+    bot.op = arena.join(4, "Op", 8);
+    for (int64_t i = 0; i < state.range(0); ++i) arena.join(0, numbered("P", i));
+    bot.connect();
+    bot.enable(60);  // an hour: nobody becomes idle during the run
+    auto period = [&] {
+        for (int i = 0; i < 60; ++i) {
+            BotEvent e = event(1, Tick);
+            module.talk(e);
+        }
+    };
+    state.counters["allocs"] = allocationsPer(20, period);
+    for (auto _ : state) period();
+}
+BENCHMARK(BM_SweepPeriodNoneIdle)->Arg(0)->Arg(255);
+
+// The sweep tick alone with `n` entries all idle: between iterations (not
+// timed) the table is refilled by a RosterReset, virtual time moves past
+// the limit and the ticks before the sweep tick are delivered.
+void BM_SweepAllIdle(benchmark::State& state) {
+    Module module;
+    Arena arena;
+    Bot bot(module, arena, 1);
+    bot.op = arena.join(4, "Op", 8);
+    const int64_t n = state.range(0);
+    for (int64_t i = 0; i < n; ++i) arena.join(0, numbered("P", i));
+    virtualTime = true;
+    virtualMs = 1000;
+    bot.connect();
+    bot.enable(1);
+    uint16_t counter = 0;  // the bot's countdown, mirrored: it counts only while checking is on
+    auto tick = [&] {
+        BotEvent e = event(1, Tick);
+        module.talk(e);
+        --counter;
+    };
+    uint64_t allocations = 0;
+    const uint64_t sentBefore = sentCount;
+    for (auto _ : state) {
+        state.PauseTiming();
+        BotEvent reset = event(1, RosterReset);
+        module.talk(reset);
+        virtualMs += 61 * 1000;
+        while (static_cast<uint16_t>(counter - 1) % 60 != 0) tick();
+        const uint64_t before = allocationCount;
+        state.ResumeTiming();
+        tick();
+        state.PauseTiming();
+        allocations += allocationCount - before;
+        state.ResumeTiming();
+    }
+    virtualTime = false;
+    if (sentCount - sentBefore != static_cast<uint64_t>(state.iterations()) * 3u * static_cast<uint64_t>(n)) {
+        state.SkipWithError("the sweep did not spectate every entry");
+    }
+    state.counters["allocs"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_SweepAllIdle)->Arg(255);
+
+// RosterReset with `n` players in ships: the table is emptied and refilled.
+void BM_RosterReset(benchmark::State& state) {
+    Module module;
+    Arena arena;
+    Bot bot(module, arena, 1);
+    bot.op = arena.join(4, "Op", 8);
+    for (int64_t i = 0; i < state.range(0); ++i) arena.join(0, numbered("P", i));
+    bot.connect();
+    bot.enable(60);
+    auto send = [&] {
+        BotEvent e = event(1, RosterReset);
+        module.talk(e);
+    };
+    state.counters["allocs"] = allocationsPer(20, send);
+    for (auto _ : state) send();
+}
+BENCHMARK(BM_RosterReset)->Arg(255);
+
+// A command and its reply: "about" (a fixed line) and "afktime" without a
+// parameter (a line composed with the number).
+void commandBenchmark(benchmark::State& state, const char* name, const char* params) {
+    Module module;
+    Arena arena;
+    Bot bot(module, arena, 1);
+    bot.op = arena.join(4, "Op", 8);
+    bot.connect();
+    bot.enable(60);
+    Command c(name, params);
+    auto send = [&] {
+        BotEvent e = event(1, CommandIssued, word(bot.op), word(&c.record));
+        module.talk(e);
+    };
+    state.counters["allocs"] = allocationsPer(100, send);
+    for (auto _ : state) send();
+}
+void BM_CommandAbout(benchmark::State& state) { commandBenchmark(state, "about", ""); }
+void BM_CommandAfkTime(benchmark::State& state) { commandBenchmark(state, "afktime", ""); }
+BENCHMARK(BM_CommandAbout);
+BENCHMARK(BM_CommandAfkTime);
+
+// listexempt with `n` names on the list: n + 4 reply lines.
+void BM_ListExempt(benchmark::State& state) {
+    Module module;
+    Arena arena;
+    Bot bot(module, arena, 1);
+    bot.op = arena.join(4, "Op", 8);
+    bot.connect();
+    for (int64_t i = 0; i < state.range(0); ++i) bot.command("addexempt", numbered("Name", i).c_str());
+    Command c("listexempt", "");
+    auto send = [&] {
+        BotEvent e = event(1, CommandIssued, word(bot.op), word(&c.record));
+        module.talk(e);
+    };
+    state.counters["allocs"] = allocationsPer(20, send);
+    for (auto _ : state) send();
+}
+BENCHMARK(BM_ListExempt)->Arg(100);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The module reads and writes its settings file in the current directory.
+    char dir[] = "/tmp/idlewarden-bench-XXXXXX";
+    if (mkdtemp(dir) == nullptr || chdir(dir) != 0) return 1;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    rmdir(dir);
+    return 0;
+}

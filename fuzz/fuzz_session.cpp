@@ -1,0 +1,438 @@
+// Fuzz target: whole sessions of host events through InstanceRegistry::deliver.
+//
+// The input is read as a program for a host that keeps its promises: player
+// records stay valid until the bot was told of the departure (PlayerLeft, or
+// a RosterReset after the player left the roster), a player leaves the
+// roster before either is delivered, and only then is the record freed (so
+// AddressSanitizer sees any later read). Each of three handles (0 among
+// them) has its own roster. Commands, help topics, access levels, versions,
+// clock jumps and the settings file's text come from the input.
+//
+// After every event: each outgoing event was well formed, carried the bot's
+// handle, came from an enabled bot with a callback, during that bot's
+// event, and (for chat) went to a player whose record is live; every list
+// of the registry walks to its nodeCount with consistent links; and every
+// watched record is a live player of that bot.
+//
+// The settings file lives in the current directory: the target moves to a
+// fresh temporary directory when it starts.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/registry.h"
+#include "registry_checks.h"
+#include "settings/settings.h"
+#include "virtual_clock.h"
+
+using idlewarden::InstanceRegistry;
+
+namespace {
+
+void fail(const char* what) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+
+void check(bool ok, const char* what) {
+    if (!ok) fail(what);
+}
+
+struct Reader {
+    const uint8_t* p;
+    const uint8_t* end;
+
+    bool more() const { return p < end; }
+    uint8_t byte() { return p < end ? *p++ : 0; }
+    uint32_t word() {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v = (v << 8) | byte();
+        return v;
+    }
+    // Bytes up to a NUL or the end, at most `limit`.
+    std::string text(size_t limit) {
+        std::string s;
+        while (p < end && *p != 0 && s.size() < limit) s.push_back(static_cast<char>(*p++));
+        if (p < end && *p == 0) ++p;
+        return s;
+    }
+};
+
+// One bot as its host sees it.
+struct World {
+    uintptr_t handle = 0;
+    HostPlayerList roster{nullptr};
+    std::vector<HostPlayerNode> nodes;  // the roster's nodes, rebuilt on change
+    std::vector<PlayerRecord*> onRoster;
+    std::vector<PlayerRecord*> live;  // every record not yet released
+    bool refused = false;             // a handshake was refused
+    bool refusing = false;            // the Connect being delivered is refused
+    bool hasCallback = false;
+
+    void relink() {
+        nodes.assign(onRoster.size(), HostPlayerNode{nullptr, nullptr});
+        for (size_t i = 0; i < onRoster.size(); ++i) {
+            nodes[i].item = onRoster[i];
+            nodes[i].next = i + 1 < nodes.size() ? &nodes[i + 1] : nullptr;
+        }
+        roster.first = nodes.empty() ? nullptr : &nodes[0];
+    }
+    bool isLive(const PlayerRecord* player) const {
+        for (const PlayerRecord* p : live) {
+            if (p == player) return true;
+        }
+        return false;
+    }
+    bool identLive(uintptr_t ident) const {
+        for (const PlayerRecord* p : live) {
+            if (p->ident == ident) return true;
+        }
+        return false;
+    }
+    void dropFromRoster(const PlayerRecord* player) {
+        for (size_t i = 0; i < onRoster.size(); ++i) {
+            if (onRoster[i] == player) {
+                onRoster.erase(onRoster.begin() + static_cast<std::ptrdiff_t>(i));
+                relink();
+                return;
+            }
+        }
+    }
+    void release(PlayerRecord* player) {
+        for (size_t i = 0; i < live.size(); ++i) {
+            if (live[i] == player) live.erase(live.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        delete player;
+    }
+    void releaseAll() {
+        for (PlayerRecord* p : live) delete p;
+        live.clear();
+        onRoster.clear();
+        relink();
+    }
+};
+
+constexpr size_t WorldCount = 3;
+World worlds[WorldCount];
+World* current = nullptr;  // the world whose event is being delivered
+uint16_t nextIdent = 1;
+bool trace = false;  // IDLEWARDEN_FUZZ_TRACE set: print what is sent
+
+void hostCallback(BotEvent& e) {
+    if (current == nullptr) fail("sent outside an event");
+    check(e.handle == current->handle && e.handle != 0, "answer without the bot's handle");
+    check(!current->refused, "a refused bot sent");
+    check(current->hasCallback, "sent without a callback");
+    if (trace) {
+        const uintptr_t text = e.code == HostLog ? e.p[0] : e.p[3];
+        std::fprintf(stderr, "[%lu] %s %lu: %s\n", static_cast<unsigned long>(e.handle),
+                     e.code == HostLog ? "log" : "chat", static_cast<unsigned long>(e.p[2]),
+                     reinterpret_cast<const char*>(text));
+    }
+    if (e.code == HostLog) {
+        for (int i = 1; i < 6; ++i) check(e.p[i] == 0, "log event with a parameter set");
+        check(e.p[0] != 0, "log without text");
+        check(std::strlen(reinterpret_cast<const char*>(e.p[0])) < 1024, "log text");
+    } else if (e.code == SendChat) {
+        check(e.p[0] == PrivateChat && e.p[1] == 0 && e.p[4] == 0 && e.p[5] == 0, "chat words");
+        check(e.p[3] != 0, "chat without text");
+        check(std::strlen(reinterpret_cast<const char*>(e.p[3])) < 1024, "chat text");
+        check(current->identLive(e.p[2]), "chat to a player who has left");
+    } else {
+        fail("unknown outgoing code");
+    }
+}
+
+const uintptr_t Handles[WorldCount] = {
+    1, 0, sizeof(uintptr_t) == 8 ? static_cast<uintptr_t>((uint64_t{1} << 40) | 7) : 0xFFFFFFF7u};
+const int32_t Levels[] = {0, 1, 2, 3, 4, 12, 13, -1, INT32_MIN, INT32_MAX, 5, 8};
+const char* const Names[] = {"Bob", "bOB", "alice", "Alice ", "LongNameOfMoreThan19Chars", "LongNameOfMoreThan19", "x"};
+const char* const Commands[] = {"afktime",      "addexempt", "delexempt", "listexempt",
+                                "afksavesetts", "afkstatus", "about",     "version",
+                                "AFKTIME",      "afktime ",  ""};
+const char* const Params[] = {"",   "on",    "off", "ON",  "oFf",     "1",         "5",          "0",
+                              "-1", "65536", "007", "Bob", "afktime", "afkstatus", "listexempt", " on"};
+const uint64_t Jumps[] = {1, 999, 1000, 60000, 300000, 3660000, 0x80000000u, 0xFFFFFFFFu, 0x100000000u};
+const uint32_t Versions[] = {
+    (6u << 16) | 6, (6u << 16) | 7, (6u << 16) | 0xFFFF, (6u << 16) | 5, (5u << 16) | 9, (7u << 16), 0};
+
+template <typename T, size_t N>
+const T& pick(const T (&table)[N], Reader& in) {
+    return table[in.byte() % N];
+}
+
+PlayerRecord* newPlayer(World& w, Reader& in) {
+    auto* p = new PlayerRecord;
+    std::memset(p, 0xA5, sizeof *p);  // bytes that are the host's, not names
+    p->ident = nextIdent++;
+    if (nextIdent == 0) nextIdent = 1;
+    p->access = pick(Levels, in);
+    const uint8_t how = in.byte();
+    std::string name = (how & 1) ? std::string(pick(Names, in)) : in.text(sizeof p->name - 1);
+    std::memcpy(p->name, name.c_str(), name.size() + 1);
+    p->ship = static_cast<uint8_t>((how >> 1) % 10);  // 8 is the spectator ship, 9 any other
+    w.live.push_back(p);
+    return p;
+}
+
+PlayerRecord* somePlayer(World& w, Reader& in) {
+    if (w.live.empty()) return nullptr;
+    return w.live[in.byte() % w.live.size()];
+}
+
+uintptr_t word(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+
+void runChecks(const InstanceRegistry& registry) {
+    if (const char* problem = checks::registryProblem(registry)) fail(problem);
+    for (auto* node = registry.instances.firstNode; node != nullptr; node = node->nextNode) {
+        const idlewarden::BotInstance& bot = *node->item;
+        const World* w = nullptr;
+        for (const World& candidate : worlds) {
+            if (candidate.handle == bot.handle) w = &candidate;
+        }
+        check(w != nullptr, "instance of a handle never used");
+        check(bot.disabled == (w->refused || w->refusing), "disabled differs from the handshakes seen");
+        // A refused bot reads nothing again, so the records it still points
+        // to may be gone; it only releases its entries at unload.
+        if (bot.disabled) continue;
+        for (auto* e = bot.watchTable.firstNode; e != nullptr; e = e->nextNode) {
+            check(w->isLive(e->item->player), "watched record is not a live player");
+        }
+    }
+}
+
+void deliver(InstanceRegistry& registry, World& w, BotEvent e) {
+    e.handle = w.handle;
+    current = &w;
+    registry.deliver(e);
+    current = nullptr;
+    runChecks(registry);
+}
+
+BotEvent make(uint32_t code, uintptr_t p0 = 0, uintptr_t p1 = 0, uintptr_t p2 = 0) {
+    BotEvent e{};
+    e.code = code;
+    e.p[0] = p0;
+    e.p[1] = p1;
+    e.p[2] = p2;
+    return e;
+}
+
+void command(InstanceRegistry& registry, World& w, Reader& in, uint32_t code) {
+    PlayerRecord* issuer = somePlayer(w, in);
+    if (issuer == nullptr) return;
+    const uint8_t how = in.byte();
+    if (how & 1) issuer->access = pick(Levels, in);  // the host's record may change between events
+    std::string name = (how & 2) ? in.text(40) : std::string(pick(Commands, in));
+    std::string params;
+    if (how & 4) {
+        params = in.text(300);
+    } else if (how & 8) {
+        PlayerRecord* other = somePlayer(w, in);
+        params = other != nullptr ? other->name : "";
+    } else {
+        params = pick(Params, in);
+    }
+    CommandRecord record{};
+    std::memset(record.hostOwned, 0xA5, sizeof record.hostOwned);
+    record.name = name.c_str();
+    record.params = params.c_str();
+    deliver(registry, w, make(code, word(issuer), word(&record)));
+}
+
+void writeSettingsFile(const std::string& text) {
+    if (std::FILE* f = std::fopen(idlewarden::SettingsFileName, "wb")) {
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+}
+
+void step(InstanceRegistry& registry, Reader& in) {
+    const uint8_t op = in.byte();
+    World& w = worlds[(op >> 5) % WorldCount];
+    switch (op & 31) {
+        case 0:
+        case 1: {
+            const uint8_t how = in.byte();
+            const uint32_t version = (how & 1) ? in.word() : pick(Versions, in);
+            const bool withCallback = (how & 6) != 0;
+            const bool withRoster = (how & 24) != 0;
+            const uintptr_t versionWord = (how & 32) ? (~uintptr_t{0} << 16 << 16) | version : version;
+            const uint16_t major = static_cast<uint16_t>(version >> 16);
+            const uint16_t minor = static_cast<uint16_t>(version);
+            if (!w.refused) {
+                w.hasCallback = withCallback;
+                w.refusing = major != 6 || minor < 6;
+            }
+            deliver(registry, w,
+                    make(Connect, versionWord, withCallback ? word(reinterpret_cast<void*>(&hostCallback)) : 0,
+                         withRoster ? word(&w.roster) : 0));
+            w.refused = w.refused || w.refusing;
+            w.refusing = false;
+            break;
+        }
+        case 2: deliver(registry, w, make(Disconnect)); break;
+        case 3:
+        case 4:
+        case 5: {
+            const uint32_t ticks = 1 + in.byte() % 120;
+            for (uint32_t i = 0; i < ticks; ++i) deliver(registry, w, make(Tick));
+            break;
+        }
+        case 6:
+        case 7: {
+            const uint8_t how = in.byte();
+            virtual_clock::advance((how & 1) ? in.word() : pick(Jumps, in));
+            break;
+        }
+        case 8:
+        case 9: {
+            PlayerRecord* p = newPlayer(w, in);
+            w.onRoster.push_back(p);
+            w.relink();
+            deliver(registry, w, make(PlayerArrived, word(p)));
+            break;
+        }
+        case 10: {
+            PlayerRecord* p = somePlayer(w, in);
+            if (p == nullptr) break;
+            w.dropFromRoster(p);
+            deliver(registry, w, make(PlayerLeft, word(p)));
+            w.release(p);
+            break;
+        }
+        case 11: {
+            // Off the roster; the bot is told later (PlayerLeft or RosterReset).
+            PlayerRecord* p = somePlayer(w, in);
+            if (p != nullptr) w.dropFromRoster(p);
+            break;
+        }
+        case 12:
+        case 13: {
+            PlayerRecord* p = somePlayer(w, in);
+            if (p == nullptr) break;
+            const uint8_t oldShip = p->ship;
+            const uint8_t how = in.byte();
+            p->ship = static_cast<uint8_t>(how % 10);
+            const uintptr_t oldWord = (how & 0x80) ? (uintptr_t{in.byte()} << 16) | oldShip : oldShip;
+            deliver(registry, w, make(ShipChanged, word(p), oldWord));
+            break;
+        }
+        case 14: {
+            PlayerRecord* p = somePlayer(w, in);
+            if (p == nullptr) break;
+            p->ship = SpectatorShip;
+            deliver(registry, w, make(PlayerSpectated, word(p)));
+            break;
+        }
+        case 15:
+        case 16:
+        case 17: {
+            PlayerRecord* p = somePlayer(w, in);
+            if (p != nullptr) deliver(registry, w, make(WeaponFired, word(p)));
+            break;
+        }
+        case 18: {
+            // Some leave the roster, some join, then the reset; whoever is
+            // off the roster afterwards is released.
+            const uint8_t leaving = in.byte();
+            std::vector<PlayerRecord*> kept;
+            for (size_t i = 0; i < w.onRoster.size(); ++i) {
+                if (((leaving >> (i % 8)) & 1) == 0) kept.push_back(w.onRoster[i]);
+            }
+            w.onRoster = kept;
+            const uint32_t joining = in.byte() % 6;
+            for (uint32_t i = 0; i < joining; ++i) w.onRoster.push_back(newPlayer(w, in));
+            w.relink();
+            deliver(registry, w, make(RosterReset));
+            std::vector<PlayerRecord*> gone;
+            for (PlayerRecord* p : w.live) {
+                bool present = false;
+                for (PlayerRecord* r : w.onRoster) present = present || r == p;
+                if (!present) gone.push_back(p);
+            }
+            for (PlayerRecord* p : gone) w.release(p);
+            break;
+        }
+        case 19:
+        case 20:
+        case 21:
+        case 22: command(registry, w, in, CommandIssued); break;
+        case 23:
+        case 24: command(registry, w, in, HelpRequested); break;
+        case 25: writeSettingsFile(in.text(2048)); break;
+        case 26: {
+            // A code without a handler; above 40 the words are junk.
+            const uint32_t code = in.word();
+            const bool handled = code == Connect || code == Disconnect || code == Tick || code == RosterReset ||
+                                 code == PlayerArrived || code == ShipChanged || code == PlayerSpectated ||
+                                 code == PlayerLeft || code == CommandIssued || code == HelpRequested ||
+                                 code == WeaponFired;
+            if (handled) break;
+            const uintptr_t junk = code > HighestCode ? 0x10 : 0;
+            deliver(registry, w, make(code, junk, junk, junk));
+            break;
+        }
+        default: {
+            // A tick that is a sweep whenever the countdown allows it: sixty in a row.
+            for (int i = 0; i < 60; ++i) deliver(registry, w, make(Tick));
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+const char* workDirectory = nullptr;
+
+void removeWorkDirectory() {
+    std::remove(idlewarden::SettingsFileName);
+    std::remove("Idlewarden.ini.new");
+    if (workDirectory != nullptr) rmdir(workDirectory);
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Fresh directory for the settings file, in memory when the system has it.
+    static char dir[] = "/dev/shm/idlewarden-fuzz-XXXXXX";
+    static char fallback[] = "/tmp/idlewarden-fuzz-XXXXXX";
+    workDirectory = mkdtemp(dir);
+    if (workDirectory == nullptr) workDirectory = mkdtemp(fallback);
+    if (workDirectory == nullptr || chdir(workDirectory) != 0) fail("no temporary directory");
+    std::atexit(removeWorkDirectory);
+    trace = std::getenv("IDLEWARDEN_FUZZ_TRACE") != nullptr;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 1 << 14) return 0;
+    Reader in{data, data + size};
+    std::remove(idlewarden::SettingsFileName);
+    // Start anywhere on the 32-bit millisecond clock, near its wrap included.
+    virtual_clock::enable((uint64_t{in.byte()} << 24) * 0x100u + in.word());
+    nextIdent = 1;
+    for (size_t i = 0; i < WorldCount; ++i) {
+        worlds[i] = World{};
+        worlds[i].handle = Handles[i];
+        worlds[i].relink();
+    }
+    {
+        InstanceRegistry registry;
+        for (int steps = 0; steps < 400 && in.more(); ++steps) step(registry, in);
+        // Unload: nothing may be sent.
+        current = nullptr;
+        registry.teardown();
+        runChecks(registry);
+    }
+    for (World& w : worlds) w.releaseAll();
+    virtual_clock::disable();
+    return 0;
+}
