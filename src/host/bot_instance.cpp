@@ -4,8 +4,7 @@ namespace idlewarden {
 
 namespace {
 const char* const LogOutOfDate = "DLL plugin cannot connect.  This plugin is out of date.";
-const char* const LogHostTooOld =
-    "DLL plugin cannot connect.  This plugin requires the latest version of Quorvane.";
+const char* const LogHostTooOld = "DLL plugin cannot connect.  This plugin requires the latest version of Quorvane.";
 const char* const LogConnected = "DLL plugin connected.";
 const char* const LogDisconnected = "DLL plugin disconnected.";
 
@@ -26,17 +25,13 @@ void BotInstance::dispatch(const BotEvent& event) {
         case Tick: onTick(); break;
         case RosterReset: onRosterReset(); break;
         case PlayerArrived: onPlayerArrived(playerIn(event.p[0])); break;
-        case ShipChanged:
-            onShipChanged(playerIn(event.p[0]), static_cast<uint16_t>(event.p[1] & 0xFFFFu));
-            break;
+        case ShipChanged: onShipChanged(playerIn(event.p[0]), static_cast<uint16_t>(event.p[1] & 0xFFFFu)); break;
         case PlayerSpectated: onPlayerSpectated(playerIn(event.p[0])); break;
         case PlayerLeft: onPlayerLeft(playerIn(event.p[0])); break;
         case CommandIssued:
             handleCommand(playerIn(event.p[0]), reinterpret_cast<const CommandRecord*>(event.p[1]));
             break;
-        case HelpRequested:
-            handleHelp(playerIn(event.p[0]), reinterpret_cast<const CommandRecord*>(event.p[1]));
-            break;
+        case HelpRequested: handleHelp(playerIn(event.p[0]), reinterpret_cast<const CommandRecord*>(event.p[1])); break;
         case WeaponFired: onWeaponFired(playerIn(event.p[0])); break;
         default: break;
     }

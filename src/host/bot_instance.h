@@ -20,19 +20,19 @@ constexpr uint16_t RequiredMajor = 6;
 constexpr uint16_t MinimumMinor = 6;
 
 // Access bands of the operator commands.
-constexpr int32_t BotModLevel = 2;     // 2, 3: "afkstatus"
-constexpr int32_t BotSysopLevel = 4;   // 4..12: everything
-constexpr int32_t HighestLevel = 12;   // above: nothing
+constexpr int32_t BotModLevel = 2;    // 2, 3: "afkstatus"
+constexpr int32_t BotSysopLevel = 4;  // 4..12: everything
+constexpr int32_t HighestLevel = 12;  // above: nothing
 
 struct BotInstance {
-    bool disabled = false;            // set by a refused handshake, for good
-    uintptr_t handle;                 // registry key; stamped on every answer
-    HostCallback callback = nullptr;  // from Connect
-    HostPlayerList* roster = nullptr; // from Connect
-    uint16_t tickCounter = 0;         // counts down while checking is on
-    bool enabled = false;             // idle checking is switched on
-    WatchTable watchTable;            // empty whenever `enabled` is false
-    uint16_t afkTime = 0;             // limit in minutes; 0 = not set
+    bool disabled = false;             // set by a refused handshake, for good
+    uintptr_t handle;                  // registry key; stamped on every answer
+    HostCallback callback = nullptr;   // from Connect
+    HostPlayerList* roster = nullptr;  // from Connect
+    uint16_t tickCounter = 0;          // counts down while checking is on
+    bool enabled = false;              // idle checking is switched on
+    WatchTable watchTable;             // empty whenever `enabled` is false
+    uint16_t afkTime = 0;              // limit in minutes; 0 = not set
     ExemptList exemptList;
 
     explicit BotInstance(uintptr_t hostHandle) : handle(hostHandle) {}

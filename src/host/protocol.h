@@ -21,18 +21,18 @@ using HostCallback = void (*)(BotEvent&);
 
 // Codes of events that the host sends to the module.
 enum EventCode : uint32_t {
-    Connect = 0,          // p[0] version word, p[1] HostCallback, p[2] HostPlayerList*
+    Connect = 0,  // p[0] version word, p[1] HostCallback, p[2] HostPlayerList*
     Disconnect = 1,
     Tick = 2,
     RosterReset = 3,
-    PlayerArrived = 10,   // p[0] PlayerRecord*
-    ShipChanged = 15,     // p[0] PlayerRecord*, p[1] old ship (low 16 bits)
-    PlayerSpectated = 16, // p[0] PlayerRecord*
-    PlayerLeft = 18,      // p[0] PlayerRecord*
-    CommandIssued = 20,   // p[0] PlayerRecord*, p[1] CommandRecord*
-    HelpRequested = 21,   // p[0] PlayerRecord*, p[1] CommandRecord* (params = topic)
-    WeaponFired = 36,     // p[0] PlayerRecord*
-    HighestCode = 40,     // every code above this is dropped unread
+    PlayerArrived = 10,    // p[0] PlayerRecord*
+    ShipChanged = 15,      // p[0] PlayerRecord*, p[1] old ship (low 16 bits)
+    PlayerSpectated = 16,  // p[0] PlayerRecord*
+    PlayerLeft = 18,       // p[0] PlayerRecord*
+    CommandIssued = 20,    // p[0] PlayerRecord*, p[1] CommandRecord*
+    HelpRequested = 21,    // p[0] PlayerRecord*, p[1] CommandRecord* (params = topic)
+    WeaponFired = 36,      // p[0] PlayerRecord*
+    HighestCode = 40,      // every code above this is dropped unread
 };
 
 // Codes of events that the module sends to the host.
@@ -50,12 +50,12 @@ constexpr uint8_t SpectatorShip = 8;
 // The host's record of one player. Read in place, never written. Only the
 // named fields are the module's business; the rest belongs to the host.
 struct PlayerRecord {
-    uint16_t ident;          // target of private messages
+    uint16_t ident;  // target of private messages
     uint8_t hostOwned0[2];
-    int32_t access;          // AccessLevel: signed
+    int32_t access;  // AccessLevel: signed
     uint8_t hostOwned1[13];
-    char name[136];          // NUL-terminated
-    uint8_t ship;            // SpectatorShip while spectating
+    char name[136];  // NUL-terminated
+    uint8_t ship;    // SpectatorShip while spectating
 };
 
 // The host's record of one typed command.

@@ -10,9 +10,7 @@ uint32_t textLength(const char* text) {
     return n;
 }
 
-char toLowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
+char toLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 bool equalsIgnoreCase(const char* a, const char* b) {
     for (uint32_t i = 0;; ++i) {
@@ -45,8 +43,8 @@ int32_t textToNumber(const char* text, uint32_t base) {
     for (uint32_t i = textLength(digits); i > 0; --i) {
         const char c = toLowerAscii(digits[i - 1]);
         // Letters count from 10 ('a' - 87); other bytes are not refused.
-        const uint32_t value = isDigit(c) ? static_cast<uint32_t>(c - '0')
-                                          : static_cast<uint32_t>(static_cast<signed char>(c) - 87);
+        const uint32_t value =
+            isDigit(c) ? static_cast<uint32_t>(c - '0') : static_cast<uint32_t>(static_cast<signed char>(c) - 87);
         sum += value * weight;
         weight *= base;
     }

@@ -83,8 +83,7 @@ int32_t String::toInt() const { return textToNumber(chars, 10); }
 
 bool String::equalsIgnoreCase(const char* text) const { return idlewarden::equalsIgnoreCase(text, chars); }
 
-String numberToText(uint32_t value, uint32_t base, uint16_t minDigits, bool signedMode,
-                    bool* complete) {
+String numberToText(uint32_t value, uint32_t base, uint16_t minDigits, bool signedMode, bool* complete) {
     String result;
     bool ok = true;
     if (base < 2 || base > 32) base = 10;  // outside the range no caller uses

@@ -18,9 +18,9 @@ struct String {
     char* chars;
     uint32_t length;
 
-    String();                         // empty
+    String();                           // empty
     explicit String(const char* text);  // a copy of a NUL-terminated text
-    explicit String(int32_t value);   // decimal, as numberToText(value, 10, 0, true)
+    explicit String(int32_t value);     // decimal, as numberToText(value, 10, 0, true)
     String(const String& other);
     String& operator=(const String& other);
     ~String();
@@ -31,12 +31,12 @@ struct String {
     bool assign(const String& other);
     bool append(const char* text, uint32_t n);  // n bytes, no NUL looked for
     bool append(const char* text);
-    bool append(int32_t value);                 // decimal text of value
+    bool append(int32_t value);  // decimal text of value
     bool prepend(const char* text, uint32_t n);
 
     const char* c_str() const { return chars; }
     bool isEmpty() const { return chars[0] == '\0'; }
-    int32_t toInt() const;                        // textToNumber(text, 10)
+    int32_t toInt() const;  // textToNumber(text, 10)
     bool equalsIgnoreCase(const char* text) const;
 
    private:
@@ -51,7 +51,6 @@ struct String {
 // without, the 32 bits are written unsigned. 0 is written without a sign.
 // On a shortage of memory the result holds what could be built so far;
 // `complete` (when given) tells whether the text is whole.
-String numberToText(uint32_t value, uint32_t base, uint16_t minDigits, bool signedMode,
-                    bool* complete = nullptr);
+String numberToText(uint32_t value, uint32_t base, uint16_t minDigits, bool signedMode, bool* complete = nullptr);
 
 }  // namespace idlewarden

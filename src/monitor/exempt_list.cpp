@@ -21,8 +21,7 @@ const char* const PlayerHead = "| Player: ";
 constexpr uint32_t PaddedWidth = 30;  // one less than the frame line
 
 // Sends `parameter` followed by `tail`, or nothing when memory is short.
-void replyWithParameter(BotInstance& bot, const PlayerRecord* issuer, const char* parameter,
-                        const char* tail) {
+void replyWithParameter(BotInstance& bot, const PlayerRecord* issuer, const char* parameter, const char* tail) {
     String reply;
     if (reply.assign(parameter) && reply.append(tail)) bot.sendPrivate(issuer, reply.c_str());
 }
@@ -38,8 +37,7 @@ ExemptName* ExemptName::make(const char* name) {
 }
 
 bool BotInstance::isExempt(const char* name) const {
-    return exemptList.findFirst([name](const ExemptName& e) { return equalsIgnoreCase(e.text, name); }) !=
-           nullptr;
+    return exemptList.findFirst([name](const ExemptName& e) { return equalsIgnoreCase(e.text, name); }) != nullptr;
 }
 
 void BotInstance::addExempt(const PlayerRecord* issuer, const char* parameter) {

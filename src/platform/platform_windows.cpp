@@ -13,9 +13,7 @@
 
 namespace idlewarden::platform {
 
-uint32_t tickCount() {
-    return static_cast<uint32_t>(GetTickCount());
-}
+uint32_t tickCount() { return static_cast<uint32_t>(GetTickCount()); }
 
 bool pathInCurrentDirectory(const char* fileName, String& path) {
     // Asked with too small a buffer, GetCurrentDirectoryA returns the size it
@@ -55,8 +53,8 @@ bool writeAll(HANDLE file, const char* data, uint32_t size) {
 bool replaceFile(const char* path, const char* data, uint32_t size) {
     String temporary(path);
     if (temporary.length == 0 || !temporary.append(".new")) return false;
-    const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool written = writeAll(file, data, size) && FlushFileBuffers(file);
     const bool closed = CloseHandle(file) != 0;

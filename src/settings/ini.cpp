@@ -124,8 +124,8 @@ bool IniWriter::entry(const char* key, const char* value) {
     while (value[n] != '\0' && value[n] != '\r' && value[n] != '\n') ++n;
     const bool quoted = n > 0 && (ini_detail::isBlank(value[0]) || ini_detail::isBlank(value[n - 1]) ||
                                   (n >= 2 && (value[0] == '"' || value[0] == '\'') && value[n - 1] == value[0]));
-    ok = ok && text.append(key) && text.append("=", 1) && (!quoted || text.append("\"", 1)) &&
-         text.append(value, n) && (!quoted || text.append("\"", 1)) && text.append(platform::LineEnd);
+    ok = ok && text.append(key) && text.append("=", 1) && (!quoted || text.append("\"", 1)) && text.append(value, n) &&
+         (!quoted || text.append("\"", 1)) && text.append(platform::LineEnd);
     return ok;
 }
 

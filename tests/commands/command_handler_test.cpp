@@ -34,7 +34,7 @@ struct CommandTest : ::testing::Test, test::BotHarness {
 
 struct Opening {
     const char* name;
-    int32_t lowest;  // the lowest level that gets the reply; 12 is the highest for all
+    int32_t lowest;     // the lowest level that gets the reply; 12 is the highest for all
     const char* reply;  // to an empty parameter on a new instance
 };
 
@@ -63,8 +63,8 @@ TEST(CommandBands, EachCommandAnswersExactlyItsBand) {
 }
 
 TEST_F(CommandTest, WordsThatAreNotCommandsGetNothing) {
-    for (const char* word : {"AFKTIME", "Afktime", "About", "VERSION", "afktime ", " about", "afk", "help", "",
-                             "!about", "afkstatuss"}) {
+    for (const char* word :
+         {"AFKTIME", "Afktime", "About", "VERSION", "afktime ", " about", "afk", "help", "", "!about", "afkstatuss"}) {
         EXPECT_EQ(command(sysop, word, "5"), Lines{}) << word;
     }
     EXPECT_EQ(bot.afkTime, 0);
@@ -109,8 +109,8 @@ struct TimeCase {
 
 TEST_F(CommandTest, AfkTimeStoresTheLow16BitsOfANumber) {
     const TimeCase cases[] = {
-        {"007", 7},  {"-1", 65535},   {"70000", 4464}, {"65536", 0},  {"0", 0},
-        {"1", 1},    {"65535", 65535}, {"-65535", 1},  {"4294967301", 5}, {"-0", 0},
+        {"007", 7}, {"-1", 65535},    {"70000", 4464}, {"65536", 0},      {"0", 0},
+        {"1", 1},   {"65535", 65535}, {"-65535", 1},   {"4294967301", 5}, {"-0", 0},
     };
     for (const TimeCase& c : cases) {
         SCOPED_TRACE(c.parameter);
@@ -187,8 +187,8 @@ TEST_F(CommandTest, SwitchingOnWatchesShipsOnlyAndNotExemptNames) {
     const std::string explanation =
         "You have been spectated becuase you have not fired a weapon for the past 1 mins and are believed to be "
         "away from your keyboard!";
-    EXPECT_EQ(host.takeLines(), (Lines{"1: *spec", "1: *spec", "1: " + explanation, "4: *spec", "4: *spec",
-                                       "4: " + explanation}));
+    EXPECT_EQ(host.takeLines(),
+              (Lines{"1: *spec", "1: *spec", "1: " + explanation, "4: *spec", "4: *spec", "4: " + explanation}));
     EXPECT_EQ(watched(), Lines{});
 }
 
@@ -220,11 +220,12 @@ TEST_F(CommandTest, OnlySwitchingOnAgainRestartsTheClocks) {
 
 TEST_F(CommandTest, ExemptionCommandsReachTheList) {
     EXPECT_EQ(command(sysop, "addexempt", "Bob"), Lines{"Bob Added Successfully!"});
-    EXPECT_EQ(command(sysop, "addexempt", "BOB"), Lines{"That player has already been recorded on the AFK exempt list!"});
-    EXPECT_EQ(command(sysop, "listexempt", "ignored"),
-              (Lines{"|-----------------------------|", "|    Player Exemption List    |",
-                     "|-----------------------------|", "| Player: Bob                 |",
-                     "|-----------------------------|"}));
+    EXPECT_EQ(command(sysop, "addexempt", "BOB"),
+              Lines{"That player has already been recorded on the AFK exempt list!"});
+    EXPECT_EQ(
+        command(sysop, "listexempt", "ignored"),
+        (Lines{"|-----------------------------|", "|    Player Exemption List    |", "|-----------------------------|",
+               "| Player: Bob                 |", "|-----------------------------|"}));
     EXPECT_EQ(command(sysop, "delexempt", "bob"), Lines{"bob Deleted Successfully!"});
     EXPECT_EQ(command(sysop, "delexempt", "bob"), Lines{"That player was not found on the AFK exempt list"});
     EXPECT_EQ(names(), Lines{});

@@ -65,8 +65,8 @@ TEST(HelpListing, EachTopicGetsItsLineWithinItsBand) {
 
 TEST(HelpListing, TopicsThatNameNoCommandGetNothing) {
     for (int32_t level : {2, 4, 12}) {
-        for (const char* topic : {"!afkstatus", " afkstatus", "afkstatus ", "afkstatus!", "about", "version",
-                                  "ABOUT", "afk", "help", "afktimes", "afkstatus on", "Idlewarden"}) {
+        for (const char* topic : {"!afkstatus", " afkstatus", "afkstatus ", "afkstatus!", "about", "version", "ABOUT",
+                                  "afk", "help", "afktimes", "afkstatus on", "Idlewarden"}) {
             SCOPED_TRACE(std::string(topic) + " at level " + std::to_string(level));
             test::BotHarness h;
             EXPECT_EQ(h.help(h.players.make(5, level, "Asker"), topic), Lines{});

@@ -35,8 +35,12 @@ struct VersionCase {
 
 TEST_F(ModuleTest, VersionTableDecidesTheHandshake) {
     const VersionCase cases[] = {
-        {6, 6, Connected, true},   {6, 65535, Connected, true}, {6, 5, TooOld, false},
-        {5, 9, TooOld, false},     {0, 0, TooOld, false},       {7, 0, OutOfDate, false},
+        {6, 6, Connected, true},
+        {6, 65535, Connected, true},
+        {6, 5, TooOld, false},
+        {5, 9, TooOld, false},
+        {0, 0, TooOld, false},
+        {7, 0, OutOfDate, false},
         {65535, 65535, OutOfDate, false},
     };
     uintptr_t handle = 100;
@@ -65,7 +69,8 @@ TEST_F(ModuleTest, VersionTableDecidesTheHandshake) {
 TEST_F(ModuleTest, VersionBitsAboveThirtyOneAreNotRead) {
     if (sizeof(uintptr_t) < 8) GTEST_SKIP();
     connect(1, static_cast<uint32_t>(version(6, 6)));
-    BotEvent e = event(2, Connect, (uintptr_t{7} << 32) | version(6, 6), word(reinterpret_cast<void*>(test::Recorder::callback())));
+    BotEvent e = event(2, Connect, (uintptr_t{7} << 32) | version(6, 6),
+                       word(reinterpret_cast<void*>(test::Recorder::callback())));
     module.send(e);
     auto lines = host.takeLines();
     EXPECT_EQ(lines, (std::vector<std::string>{std::string("log: ") + Connected, std::string("log: ") + Connected}));
@@ -100,7 +105,8 @@ TEST_F(ModuleTest, NullCallbackAndHandleZeroSendNothingButStillAct) {
     connect(6, version(6, 6));
     test::Command show("afktime", "");
     command(6, op, show);
-    EXPECT_EQ(host.takeLines(), (std::vector<std::string>{"log: DLL plugin connected.", "9: AFK Time Limit: Not Yet Set"}));
+    EXPECT_EQ(host.takeLines(),
+              (std::vector<std::string>{"log: DLL plugin connected.", "9: AFK Time Limit: Not Yet Set"}));
 }
 
 TEST_F(ModuleTest, AnswersCarryTheBotsHandleAndAWideIdent) {
@@ -146,7 +152,8 @@ TEST(ModuleLifetime, UnloadReleasesEverythingAndAReloadStartsEmpty) {
     players.join(3, 0, "Pilot");
     {
         test::LoadedModule module;
-        module.send(event(1, Connect, version(6, 6), word(reinterpret_cast<void*>(test::Recorder::callback())), word(&players.roster)));
+        module.send(event(1, Connect, version(6, 6), word(reinterpret_cast<void*>(test::Recorder::callback())),
+                          word(&players.roster)));
         test::Command time("afktime", "5"), on("afkstatus", "on"), add("addexempt", "Zed");
         module.send(event(1, CommandIssued, word(op), word(time.get())));
         module.send(event(1, CommandIssued, word(op), word(on.get())));
@@ -155,10 +162,12 @@ TEST(ModuleLifetime, UnloadReleasesEverythingAndAReloadStartsEmpty) {
     }  // unloaded with a watched player and an exempt name: nothing is sent
     EXPECT_TRUE(host.take().empty());
     test::LoadedModule again;
-    again.send(event(1, Connect, version(6, 6), word(reinterpret_cast<void*>(test::Recorder::callback())), word(&players.roster)));
+    again.send(event(1, Connect, version(6, 6), word(reinterpret_cast<void*>(test::Recorder::callback())),
+                     word(&players.roster)));
     test::Command show("afktime", "");
     again.send(event(1, CommandIssued, word(op), word(show.get())));
-    EXPECT_EQ(host.takeLines(), (std::vector<std::string>{"log: DLL plugin connected.", "2: AFK Time Limit: Not Yet Set"}));
+    EXPECT_EQ(host.takeLines(),
+              (std::vector<std::string>{"log: DLL plugin connected.", "2: AFK Time Limit: Not Yet Set"}));
 }
 
 }  // namespace

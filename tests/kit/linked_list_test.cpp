@@ -45,7 +45,8 @@ struct ListTest : ::testing::Test {
     };
     ListNodeCheck checkLinks() const {
         const bool empty = list.firstNode == nullptr;
-        if (empty != (list.lastNode == nullptr) || empty != (list.nodeCount == 0)) return {false, "emptiness disagrees"};
+        if (empty != (list.lastNode == nullptr) || empty != (list.nodeCount == 0))
+            return {false, "emptiness disagrees"};
         if (empty) return {true, ""};
         if (list.firstNode->prevNode != nullptr) return {false, "first has a prev"};
         if (list.lastNode->nextNode != nullptr) return {false, "last has a next"};
@@ -82,12 +83,8 @@ struct RemoveCase {
 
 TEST_F(ListTest, RemoveFixesBothEnds) {
     const RemoveCase cases[] = {
-        {"only", {1}, 1, {}},
-        {"first", {1, 2, 3}, 1, {2, 3}},
-        {"middle", {1, 2, 3}, 2, {1, 3}},
-        {"last", {1, 2, 3}, 3, {1, 2}},
-        {"first of two", {1, 2}, 1, {2}},
-        {"last of two", {1, 2}, 2, {1}},
+        {"only", {1}, 1, {}},           {"first", {1, 2, 3}, 1, {2, 3}},  {"middle", {1, 2, 3}, 2, {1, 3}},
+        {"last", {1, 2, 3}, 3, {1, 2}}, {"first of two", {1, 2}, 1, {2}}, {"last of two", {1, 2}, 2, {1}},
     };
     for (const RemoveCase& c : cases) {
         SCOPED_TRACE(c.what);

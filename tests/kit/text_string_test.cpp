@@ -126,7 +126,7 @@ TEST(NumberToText, Table) {
         {0x80000000u, 10, 0, false, "2147483648"},
         {0x80000000u, 16, 0, true, "-80000000"},
         {65531, 10, 0, true, "65531"},
-        {42, 10, 2, true, "42"},   // already long enough: no zeros
+        {42, 10, 2, true, "42"},  // already long enough: no zeros
         {42, 10, 1, true, "42"},
         {7, 10, 3, false, "007"},
     };

@@ -35,8 +35,8 @@ TEST(Text, EqualsIgnoreCaseTable) {
         bool equal;
     };
     const Case cases[] = {
-        {"Bob", "bOB", true},   {"Bob", "Bob ", false},     {"", "", true},       {"", "a", false},
-        {"abc", "abcd", false}, {"a\xC9", "a\xE9", false},  {"@", "`", false},    {"[", "{", false},
+        {"Bob", "bOB", true},   {"Bob", "Bob ", false},           {"", "", true},    {"", "a", false},
+        {"abc", "abcd", false}, {"a\xC9", "a\xE9", false},        {"@", "`", false}, {"[", "{", false},
         {"Z9_", "z9_", true},   {"\xC9t\xC9", "\xC9T\xC9", true},
     };
     for (const Case& c : cases) {
@@ -62,11 +62,20 @@ TEST(Text, TextToNumberTable) {
         int32_t value;
     };
     const Case cases[] = {
-        {"42", 10, 42},           {"-42", 10, -42},       {"", 10, 0},
-        {"-", 10, 0},             {"2147483648", 10, INT32_MIN}, {"4294967295", 10, -1},
-        {"4294967296", 10, 0},    {"4294967297", 10, 1},  {"0015", 10, 15},
-        {"-5", 10, -5},           {"ff", 16, 255},        {"FF", 16, 255},
-        {"z", 36, 35},            {"101", 2, 5},
+        {"42", 10, 42},
+        {"-42", 10, -42},
+        {"", 10, 0},
+        {"-", 10, 0},
+        {"2147483648", 10, INT32_MIN},
+        {"4294967295", 10, -1},
+        {"4294967296", 10, 0},
+        {"4294967297", 10, 1},
+        {"0015", 10, 15},
+        {"-5", 10, -5},
+        {"ff", 16, 255},
+        {"FF", 16, 255},
+        {"z", 36, 35},
+        {"101", 2, 5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " base " + std::to_string(c.base));

@@ -35,7 +35,9 @@ TEST_F(ExemptListTest, EveryReplyOfTheThreeCommands) {
         {"delexempt", "Rob", {"1: That player was not found on the AFK exempt list"}},
         {"delexempt", "bob", {"1: bob Deleted Successfully!"}},
         {"delexempt", "bob", {"1: That player was not found on the AFK exempt list"}},
-        {"listexempt", "", {"1: " + Frame, "1: " + Title, "1: " + Frame, "1: | Player: Bobby               |", "1: " + Frame}},
+        {"listexempt",
+         "",
+         {"1: " + Frame, "1: " + Title, "1: " + Frame, "1: | Player: Bobby               |", "1: " + Frame}},
         {"delexempt", "BOBBY", {"1: BOBBY Deleted Successfully!"}},
         {"listexempt", "", {"1: No players are currently exempt from the AFK List"}},
     };
@@ -71,8 +73,8 @@ TEST_F(ExemptListTest, ALongNameIsStoredAs19CharactersAndRepeatedWhole) {
     auto* cutName = players.join(3, 0, cut, 1);
     switchOn(1);  // both watched
     EXPECT_EQ(say("addexempt", full), Lines{"1: " + full + " Added Successfully!"});
-    EXPECT_EQ(say("listexempt"), (Lines{"1: " + Frame, "1: " + Title, "1: " + Frame,
-                                        "1: | Player: " + cut + " |", "1: " + Frame}));
+    EXPECT_EQ(say("listexempt"),
+              (Lines{"1: " + Frame, "1: " + Title, "1: " + Frame, "1: | Player: " + cut + " |", "1: " + Frame}));
     // The addition ends the watches of both names, but only the cut name is
     // exempt from then on: the full name is watched again on arrival, the cut
     // name is not, and its watch from before the addition is gone.
@@ -135,9 +137,9 @@ TEST_F(ExemptListBareTest, NamesMatchIgnoringOnlyTheCaseOfAToZ) {
         bool same;
     };
     const Case cases[] = {
-        {"Bob", "BOB", true},        {"Bob", "bOb", true},         {"a1_Z", "A1_z", true},
-        {"Bob", "Bobby", false},     {"Bobby", "Bob", false},      {"Bob", "Bob ", false},
-        {"\xC9ric", "\xE9ric", false}, {"[a]", "{a}", false},      {"Z@", "z`", false},
+        {"Bob", "BOB", true},          {"Bob", "bOb", true},    {"a1_Z", "A1_z", true},
+        {"Bob", "Bobby", false},       {"Bobby", "Bob", false}, {"Bob", "Bob ", false},
+        {"\xC9ric", "\xE9ric", false}, {"[a]", "{a}", false},   {"Z@", "z`", false},
     };
     auto* issuer = players.make(1, 4, "Op", SpectatorShip);
     for (const Case& c : cases) {

@@ -112,16 +112,11 @@ TEST_F(WatchTableTest, OnlyAChangeAwayFromTheSpectatorShipStartsAWatch) {
         bool watched;
     };
     const Case cases[] = {
-        {8, 1, true},
-        {8, SpectatorShip, true},  // the record's own ship is not consulted
-        {0xABCD0008u, 2, true},
-        {wide ? (uintptr_t{1} << 40) | 8 : 0xFFFF0008u, 3, true},
-        {0, 1, false},
-        {1, 2, false},
-        {7, 1, false},
-        {9, 1, false},
-        {0x108, 1, false},
-        {0x00080000u, 1, false},
+        {8, 1, true},           {8, SpectatorShip, true},  // the record's own ship is not consulted
+        {0xABCD0008u, 2, true}, {wide ? (uintptr_t{1} << 40) | 8 : 0xFFFF0008u, 3, true},
+        {0, 1, false},          {1, 2, false},
+        {7, 1, false},          {9, 1, false},
+        {0x108, 1, false},      {0x00080000u, 1, false},
     };
     switchOn(1);
     Lines expected;

@@ -23,8 +23,8 @@ struct ClockScope {
 
 std::string spectated(uint16_t ident, int minutes) {
     const std::string id = std::to_string(ident) + ": ";
-    return id + "You have been spectated becuase you have not fired a weapon for the past " +
-           std::to_string(minutes) + " mins and are believed to be away from your keyboard!";
+    return id + "You have been spectated becuase you have not fired a weapon for the past " + std::to_string(minutes) +
+           " mins and are believed to be away from your keyboard!";
 }
 
 struct Session {
@@ -55,7 +55,8 @@ struct Session {
 TEST(Session, ConnectLoadCommandSweepSaveReconnect) {
     test::ScratchDir dir;
     ClockScope clock(10'000'000);
-    test::ScratchDir::write("Idlewarden.ini", "[Settings]\r\nEnabled=1\r\nAfkTime=5\r\n\r\n[Exemptions]\r\nName1=Keeper\r\n");
+    test::ScratchDir::write("Idlewarden.ini",
+                            "[Settings]\r\nEnabled=1\r\nAfkTime=5\r\n\r\n[Exemptions]\r\nName1=Keeper\r\n");
 
     Session s;
     PlayerRecord* op = s.players.join(50, 4, "Op", SpectatorShip);

@@ -21,9 +21,7 @@ const char* const FileName = "Idlewarden.ini";
 const char* const SaveComplete = "Idlewarden: Save Complete";
 const char* const SaveFailed = "Idlewarden: Save Failed";
 
-std::string fixture(const char* name) {
-    return ScratchDir::read(fs::path(__FILE__).parent_path() / "fixtures" / name);
-}
+std::string fixture(const char* name) { return ScratchDir::read(fs::path(__FILE__).parent_path() / "fixtures" / name); }
 
 struct SettingsTest : ::testing::Test, test::BotHarness {
     ScratchDir dir;
@@ -56,8 +54,8 @@ TEST_F(SettingsTest, NoFileChangesNothing) {
 
 TEST_F(SettingsTest, EnabledReadsItsFirstCharacterAndNeverClears) {
     const std::pair<const char*, bool> cases[] = {
-        {"1", true},   {"7", true},   {"10", true}, {"1x", true}, {" 1 ", true}, {"0", false},
-        {"-1", false}, {"yes", false}, {"", false}, {"01", false}, {"-", false},
+        {"1", true},   {"7", true},    {"10", true}, {"1x", true},  {" 1 ", true}, {"0", false},
+        {"-1", false}, {"yes", false}, {"", false},  {"01", false}, {"-", false},
     };
     for (const auto& [value, sets] : cases) {
         SCOPED_TRACE(std::string("Enabled=") + value);
@@ -76,10 +74,9 @@ TEST_F(SettingsTest, EnabledReadsItsFirstCharacterAndNeverClears) {
 
 TEST_F(SettingsTest, AfkTimeIsReadWholeAndWrapsTo16Bits) {
     const std::pair<const char*, uint16_t> cases[] = {
-        {"15", 15},       {"0015", 15},     {"12345", 12345}, {"65531", 65531}, {"65535", 65535},
-        {"-5", 65531},    {"0", 0},         {"65536", 0},     {"70000", 4464},  {"\"20\"", 20},
-        {"-", 9},         {"5 min", 9},     {"", 9},          {"+5", 9},        {"1.5", 9},
-        {"five", 9},
+        {"15", 15}, {"0015", 15}, {"12345", 12345}, {"65531", 65531}, {"65535", 65535}, {"-5", 65531},
+        {"0", 0},   {"65536", 0}, {"70000", 4464},  {"\"20\"", 20},   {"-", 9},         {"5 min", 9},
+        {"", 9},    {"+5", 9},    {"1.5", 9},       {"five", 9},
     };
     for (const auto& [value, limit] : cases) {
         SCOPED_TRACE(std::string("AfkTime=") + value);
@@ -97,15 +94,15 @@ TEST_F(SettingsTest, NamesLoadInKeyOrderWithGapsOnce) {
     EXPECT_EQ(names(), Lines{"Bob"});
 
     load("[Exemptions]\nName30=Cy\nName1=ann\nName4=BOB\nName4=Second\nName5=\nName5=Dee\n");
-    EXPECT_EQ(names(), (Lines{"Bob", "ann", "Cy"}))
-        << "BOB is Bob already, and only the first line of a key counts";
+    EXPECT_EQ(names(), (Lines{"Bob", "ann", "Cy"})) << "BOB is Bob already, and only the first line of a key counts";
     load("[Exemptions]\nName30=Cy\nName1=ann\nName2=Bob\n");
     EXPECT_EQ(names(), (Lines{"Bob", "ann", "Cy"})) << "a second load adds nothing";
 }
 
 TEST_F(SettingsTest, OnlyNameKeysWithAPlainNumberCount) {
-    load("[Exemptions]\nName0=Zero\nName01=Lead\nNameX=X\nName=None\nName-1=Minus\nName1a=Tail\n"
-         "Name99999999999=Huge\nXName1=Prefix\nName 2=Space\nname3=Small\nNAME4=Caps\n");
+    load(
+        "[Exemptions]\nName0=Zero\nName01=Lead\nNameX=X\nName=None\nName-1=Minus\nName1a=Tail\n"
+        "Name99999999999=Huge\nXName1=Prefix\nName 2=Space\nname3=Small\nNAME4=Caps\n");
     EXPECT_EQ(names(), (Lines{"Small", "Caps"}));
 }
 
@@ -178,8 +175,8 @@ TEST_F(SettingsTest, EveryLimitAndFlagRoundTrips) {
 }
 
 TEST_F(SettingsTest, NamesThatTheReaderWouldChangeAreWrittenQuoted) {
-    const Lines tricky = {" Bob", "Bob ", " ", "\t", "\"Q\"", "'s'", "\"\"", "\"half", "x\"y\"", "a=b",
-                          ";semi", "[br]", "'mixed\"", "  two  "};
+    const Lines tricky = {" Bob",   "Bob ",   " ",   "\t",    "\"Q\"", "'s'",      "\"\"",
+                          "\"half", "x\"y\"", "a=b", ";semi", "[br]",  "'mixed\"", "  two  "};
     for (const std::string& n : tricky) bot.exemptList.append(idlewarden::ExemptName::make(n.c_str()));
     ASSERT_EQ(save(), Lines{SaveComplete});
     EXPECT_EQ(test::namesOf(*freshLoad()), tricky);

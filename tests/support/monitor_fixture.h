@@ -21,8 +21,8 @@ namespace test {
 inline std::vector<std::string> spectated(uint16_t ident, uint16_t minutes) {
     const std::string to = std::to_string(ident) + ": ";
     return {to + "*spec", to + "*spec",
-            to + "You have been spectated becuase you have not fired a weapon for the past " +
-                std::to_string(minutes) + " mins and are believed to be away from your keyboard!"};
+            to + "You have been spectated becuase you have not fired a weapon for the past " + std::to_string(minutes) +
+                " mins and are believed to be away from your keyboard!"};
 }
 
 inline std::vector<std::string> joined(std::initializer_list<std::vector<std::string>> parts) {

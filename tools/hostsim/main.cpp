@@ -175,8 +175,8 @@ int main(int argc, char** argv) {
 
     const char* noColour = std::getenv("NO_COLOR");
     HostOptions options;
-    options.colour = args.colour >= 0 ? args.colour == 1
-                                      : stdoutIsTerminal() && (noColour == nullptr || noColour[0] == '\0');
+    options.colour =
+        args.colour >= 0 ? args.colour == 1 : stdoutIsTerminal() && (noColour == nullptr || noColour[0] == '\0');
     options.quiet = args.quiet;
     options.scenarioDir = scenarioDir;
     virtual_clock::enable(0);

@@ -31,20 +31,20 @@ struct PlayerRef {
 // One parameter word of a raw `event`.
 struct EventWord {
     enum Kind { Number, Player, Command, Roster, Callback } kind = Number;
-    uint64_t number = 0;     // Number
-    PlayerRef player;        // Player: "@name"
-    std::string text;        // Command: the quoted command line
+    uint64_t number = 0;  // Number
+    PlayerRef player;     // Player: "@name"
+    std::string text;     // Command: the quoted command line
     int column = 0;
 };
 
 enum class Op {
-    Bot,         // number = handle
-    Connect,     // number = version word; noCallback, noRoster
+    Bot,      // number = handle
+    Connect,  // number = version word; noCallback, noRoster
     Disconnect,
-    Player,      // number = ident, text = name, access, ship; arrive = send PlayerArrived
-    Leave,       // player
-    Ship,        // player, number = new ship
-    Fire,        // player
+    Player,  // number = ident, text = name, access, ship; arrive = send PlayerArrived
+    Leave,   // player
+    Ship,    // player, number = new ship
+    Fire,    // player
     Reset,
     Type,        // player or byOperator, text = the typed line
     Help,        // player, text = topic

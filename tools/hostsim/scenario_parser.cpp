@@ -180,8 +180,8 @@ void playerOptions(Cursor& c, Statement& st) {
     while (!c.atEnd()) {
         const Token key = c.next("access or ship");
         if (key.text == "access" && !key.quoted) {
-            st.access = static_cast<int32_t>(number(c, "an access level", std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+            st.access = static_cast<int32_t>(
+                number(c, "an access level", std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
         } else if (key.text == "ship" && !key.quoted) {
             st.ship = static_cast<uint8_t>(number(c, "a ship number", 0, 255));
         } else {

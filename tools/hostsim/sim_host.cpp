@@ -30,9 +30,7 @@ void hostCallback(BotEvent& event) {
 
 uintptr_t word(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
 
-std::string versionText(uint64_t v) {
-    return std::to_string((v >> 16) & 0xFFFF) + "." + std::to_string(v & 0xFFFF);
-}
+std::string versionText(uint64_t v) { return std::to_string((v >> 16) & 0xFFFF) + "." + std::to_string(v & 0xFFFF); }
 
 // Content, presence and time of a file, to tell whether the module wrote it.
 struct FileProbe {
@@ -40,9 +38,7 @@ struct FileProbe {
     fs::file_time_type time{};
     std::string content;
 
-    bool operator==(const FileProbe& o) const {
-        return exists == o.exists && time == o.time && content == o.content;
-    }
+    bool operator==(const FileProbe& o) const { return exists == o.exists && time == o.time && content == o.content; }
 };
 
 bool readFile(const fs::path& path, std::string& content) {
@@ -107,12 +103,14 @@ Player& SimHost::addPlayer(Bot& b, uint16_t ident, const std::string& name, int3
                            int column) {
     for (Player* p : b.roster) {
         if (p->record.ident == ident) {
-            throw ScenarioError(line, column, "ident " + std::to_string(ident) + " is already " +
-                                                  quoted(p->record.name) + "'s on bot " + std::to_string(b.handle));
+            throw ScenarioError(line, column,
+                                "ident " + std::to_string(ident) + " is already " + quoted(p->record.name) +
+                                    "'s on bot " + std::to_string(b.handle));
         }
         if (name == p->record.name) {
-            throw ScenarioError(line, column, "a player named " + quoted(name) + " is already present on bot " +
-                                                  std::to_string(b.handle));
+            throw ScenarioError(
+                line, column,
+                "a player named " + quoted(name) + " is already present on bot " + std::to_string(b.handle));
         }
     }
     b.players.emplace_back();
@@ -383,266 +381,257 @@ void SimHost::run(const Statement& st) {
         throw ScenarioError(st.line, st.argColumn, what + ": " + ec.message());
     };
     switch (st.op) {
-    case Op::Bot:
-        current = &bot(static_cast<uintptr_t>(st.number));
-        break;
-    case Op::Connect:
-        b.connected = true;
-        e.code = Connect;
-        e.p[0] = static_cast<uintptr_t>(st.number);
-        e.p[1] = st.noCallback ? 0 : word(reinterpret_cast<const void*>(&hostCallback));
-        e.p[2] = st.noRoster ? 0 : word(&b.list);
-        echo("Connect → bot " + std::to_string(b.handle) + ", version " + versionText(st.number) +
-             (st.noCallback ? ", no callback" : "") + (st.noRoster ? ", no roster" : ""));
-        deliver(b, e);
-        break;
-    case Op::Disconnect:
-        b.connected = false;
-        e.code = Disconnect;
-        echo("Disconnect → bot " + std::to_string(b.handle));
-        deliver(b, e);
-        break;
-    case Op::Player: {
-        Player& p = addPlayer(b, static_cast<uint16_t>(st.number), st.text, st.access.value_or(0),
-                              st.ship.value_or(1), st.line, st.argColumn);
-        const std::string what = describe(b.handle, p.record.ident) + ", access " + std::to_string(p.record.access) +
-                                 ", ship " + std::to_string(p.record.ship);
-        if (st.arrive) {
-            echo("PlayerArrived → bot " + std::to_string(b.handle) + ": " + what);
-            e.code = PlayerArrived;
+        case Op::Bot: current = &bot(static_cast<uintptr_t>(st.number)); break;
+        case Op::Connect:
+            b.connected = true;
+            e.code = Connect;
+            e.p[0] = static_cast<uintptr_t>(st.number);
+            e.p[1] = st.noCallback ? 0 : word(reinterpret_cast<const void*>(&hostCallback));
+            e.p[2] = st.noRoster ? 0 : word(&b.list);
+            echo("Connect → bot " + std::to_string(b.handle) + ", version " + versionText(st.number) +
+                 (st.noCallback ? ", no callback" : "") + (st.noRoster ? ", no roster" : ""));
+            deliver(b, e);
+            break;
+        case Op::Disconnect:
+            b.connected = false;
+            e.code = Disconnect;
+            echo("Disconnect → bot " + std::to_string(b.handle));
+            deliver(b, e);
+            break;
+        case Op::Player: {
+            Player& p = addPlayer(b, static_cast<uint16_t>(st.number), st.text, st.access.value_or(0),
+                                  st.ship.value_or(1), st.line, st.argColumn);
+            const std::string what = describe(b.handle, p.record.ident) + ", access " +
+                                     std::to_string(p.record.access) + ", ship " + std::to_string(p.record.ship);
+            if (st.arrive) {
+                echo("PlayerArrived → bot " + std::to_string(b.handle) + ": " + what);
+                e.code = PlayerArrived;
+                e.p[0] = word(&p.record);
+                deliver(b, e);
+            } else {
+                echo("on the roster of bot " + std::to_string(b.handle) + ": " + what);
+            }
+            break;
+        }
+        case Op::Leave: {
+            Player& p = present(st, st.player);
+            echo("PlayerLeft → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.record.ident));
+            p.present = false;
+            std::erase(b.roster, &p);
+            relink(b);
+            if (b.operatorPlayer == &p) b.operatorPlayer = nullptr;
+            e.code = PlayerLeft;
             e.p[0] = word(&p.record);
             deliver(b, e);
-        } else {
-            echo("on the roster of bot " + std::to_string(b.handle) + ": " + what);
-        }
-        break;
-    }
-    case Op::Leave: {
-        Player& p = present(st, st.player);
-        echo("PlayerLeft → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.record.ident));
-        p.present = false;
-        std::erase(b.roster, &p);
-        relink(b);
-        if (b.operatorPlayer == &p) b.operatorPlayer = nullptr;
-        e.code = PlayerLeft;
-        e.p[0] = word(&p.record);
-        deliver(b, e);
-        break;
-    }
-    case Op::Ship: {
-        Player& p = present(st, st.player);
-        const uint8_t old = p.record.ship;
-        const uint8_t now = static_cast<uint8_t>(st.number);
-        const std::string who = describe(b.handle, p.record.ident);
-        if (old == now) {
-            echo(who + " is in ship " + std::to_string(now) + " already: no event");
             break;
         }
-        p.record.ship = now;
-        e.p[0] = word(&p.record);
-        if (now == SpectatorShip) {
-            e.code = PlayerSpectated;
-            echo("PlayerSpectated → bot " + std::to_string(b.handle) + ": " + who);
-        } else {
-            e.code = ShipChanged;
-            e.p[1] = old;
-            echo("ShipChanged → bot " + std::to_string(b.handle) + ": " + who + ", ship " + std::to_string(old) +
-                 " → " + std::to_string(now));
-        }
-        deliver(b, e);
-        break;
-    }
-    case Op::Fire: {
-        Player& p = present(st, st.player);
-        echo("WeaponFired → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.record.ident));
-        e.code = WeaponFired;
-        e.p[0] = word(&p.record);
-        deliver(b, e);
-        break;
-    }
-    case Op::Reset:
-        echo("RosterReset → bot " + std::to_string(b.handle));
-        e.code = RosterReset;
-        deliver(b, e);
-        break;
-    case Op::Type:
-        type(b, st.byOperator ? operatorOf(b) : present(st, st.player), st.text);
-        break;
-    case Op::Help: {
-        Player& p = present(st, st.player);
-        echo("HelpRequested → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.record.ident) +
-             ", topic " + quoted(st.text));
-        commands.emplace_back();
-        Command& c = commands.back();
-        c.name = "help";
-        c.params = st.text;
-        c.record.name = c.name.c_str();
-        c.record.params = c.params.c_str();
-        e.code = HelpRequested;
-        e.p[0] = word(&p.record);
-        e.p[1] = word(&c.record);
-        deliver(b, e);
-        break;
-    }
-    case Op::Event: {
-        e.code = static_cast<uint32_t>(st.number);
-        std::string shown = "event " + std::to_string(e.code);
-        for (size_t i = 0; i < st.words.size(); ++i) {
-            const EventWord& w = st.words[i];
-            switch (w.kind) {
-            case EventWord::Number:
-                e.p[i] = static_cast<uintptr_t>(w.number);
-                shown += " " + std::to_string(e.p[i]);
-                break;
-            case EventWord::Player: {
-                Player& p = present(st, w.player);
-                e.p[i] = word(&p.record);
-                shown += " @" + std::string(p.record.name);
+        case Op::Ship: {
+            Player& p = present(st, st.player);
+            const uint8_t old = p.record.ship;
+            const uint8_t now = static_cast<uint8_t>(st.number);
+            const std::string who = describe(b.handle, p.record.ident);
+            if (old == now) {
+                echo(who + " is in ship " + std::to_string(now) + " already: no event");
                 break;
             }
-            case EventWord::Command: {
-                commands.emplace_back();
-                Command& c = commands.back();
-                const size_t blank = w.text.find(' ');
-                c.name = w.text.substr(0, blank);
-                c.params = blank == std::string::npos ? "" : w.text.substr(blank + 1);
-                c.record.name = c.name.c_str();
-                c.record.params = c.params.c_str();
-                e.p[i] = word(&c.record);
-                shown += " " + quoted(w.text);
+            p.record.ship = now;
+            e.p[0] = word(&p.record);
+            if (now == SpectatorShip) {
+                e.code = PlayerSpectated;
+                echo("PlayerSpectated → bot " + std::to_string(b.handle) + ": " + who);
+            } else {
+                e.code = ShipChanged;
+                e.p[1] = old;
+                echo("ShipChanged → bot " + std::to_string(b.handle) + ": " + who + ", ship " + std::to_string(old) +
+                     " → " + std::to_string(now));
+            }
+            deliver(b, e);
+            break;
+        }
+        case Op::Fire: {
+            Player& p = present(st, st.player);
+            echo("WeaponFired → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.record.ident));
+            e.code = WeaponFired;
+            e.p[0] = word(&p.record);
+            deliver(b, e);
+            break;
+        }
+        case Op::Reset:
+            echo("RosterReset → bot " + std::to_string(b.handle));
+            e.code = RosterReset;
+            deliver(b, e);
+            break;
+        case Op::Type: type(b, st.byOperator ? operatorOf(b) : present(st, st.player), st.text); break;
+        case Op::Help: {
+            Player& p = present(st, st.player);
+            echo("HelpRequested → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.record.ident) +
+                 ", topic " + quoted(st.text));
+            commands.emplace_back();
+            Command& c = commands.back();
+            c.name = "help";
+            c.params = st.text;
+            c.record.name = c.name.c_str();
+            c.record.params = c.params.c_str();
+            e.code = HelpRequested;
+            e.p[0] = word(&p.record);
+            e.p[1] = word(&c.record);
+            deliver(b, e);
+            break;
+        }
+        case Op::Event: {
+            e.code = static_cast<uint32_t>(st.number);
+            std::string shown = "event " + std::to_string(e.code);
+            for (size_t i = 0; i < st.words.size(); ++i) {
+                const EventWord& w = st.words[i];
+                switch (w.kind) {
+                    case EventWord::Number:
+                        e.p[i] = static_cast<uintptr_t>(w.number);
+                        shown += " " + std::to_string(e.p[i]);
+                        break;
+                    case EventWord::Player: {
+                        Player& p = present(st, w.player);
+                        e.p[i] = word(&p.record);
+                        shown += " @" + std::string(p.record.name);
+                        break;
+                    }
+                    case EventWord::Command: {
+                        commands.emplace_back();
+                        Command& c = commands.back();
+                        const size_t blank = w.text.find(' ');
+                        c.name = w.text.substr(0, blank);
+                        c.params = blank == std::string::npos ? "" : w.text.substr(blank + 1);
+                        c.record.name = c.name.c_str();
+                        c.record.params = c.params.c_str();
+                        e.p[i] = word(&c.record);
+                        shown += " " + quoted(w.text);
+                        break;
+                    }
+                    case EventWord::Roster:
+                        e.p[i] = word(&b.list);
+                        shown += " roster";
+                        break;
+                    case EventWord::Callback:
+                        e.p[i] = word(reinterpret_cast<const void*>(&hostCallback));
+                        shown += " callback";
+                        break;
+                }
+            }
+            // The module may read the words of the codes it acts on as pointers:
+            // hold them to what a host would send, so that no scenario can
+            // crash the module (and hostsim with it).
+            auto kindAt = [&](size_t i) { return i < st.words.size() ? st.words[i].kind : EventWord::Number; };
+            auto numberAt = [&](size_t i) { return i < st.words.size() ? e.p[i] : 0; };
+            auto need = [&](bool ok, size_t i, const char* what) {
+                if (!ok) {
+                    const int col = i < st.words.size() ? st.words[i].column : st.argColumn;
+                    throw ScenarioError(
+                        st.line, col,
+                        "word " + std::to_string(i) + " of event " + std::to_string(e.code) + " must be " + what);
+                }
+            };
+            switch (e.code) {
+                case Connect:
+                    need(kindAt(1) == EventWord::Callback || (kindAt(1) == EventWord::Number && numberAt(1) == 0), 1,
+                         "callback or 0");
+                    need(kindAt(2) == EventWord::Roster || (kindAt(2) == EventWord::Number && numberAt(2) == 0), 2,
+                         "roster or 0");
+                    b.connected = true;
+                    break;
+                case PlayerArrived:
+                case ShipChanged:
+                case PlayerSpectated:
+                case PlayerLeft:
+                case WeaponFired: need(kindAt(0) == EventWord::Player, 0, "a player (@name)"); break;
+                case CommandIssued:
+                case HelpRequested:
+                    need(kindAt(0) == EventWord::Player || numberAt(0) == 0, 0, "a player (@name) or 0");
+                    need(kindAt(1) == EventWord::Command || numberAt(1) == 0, 1, "a quoted command line or 0");
+                    break;
+                case Disconnect: b.connected = false; break;
+                default: break;
+            }
+            echo(shown + " → bot " + std::to_string(b.handle));
+            deliver(b, e);
+            break;
+        }
+        case Op::Wait: {
+            const uint64_t ticksBefore = nextTickMs;
+            advance(st.number);
+            const uint64_t ticks = (nextTickMs - ticksBefore) / paceMs;
+            echo("waited; " + std::to_string(ticks) + " tick" + (ticks == 1 ? "" : "s") +
+                 " sent to each connected bot");
+            break;
+        }
+        case Op::Pace:
+            paceMs = st.number;
+            nextTickMs = elapsedMs + paceMs;
+            break;
+        case Op::Clock: virtual_clock::set(st.number); break;
+        case Op::File: {
+            const fs::path path = st.text;
+            if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out << st.body;
+            if (!out) throw ScenarioError(st.line, st.argColumn, "cannot write " + quoted(st.text));
+            break;
+        }
+        case Op::Copy: {
+            fs::path source = st.text;
+            if (source.is_relative()) source = options.scenarioDir / source;
+            const fs::path target = st.name.empty() ? source.filename() : fs::path(st.name);
+            fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
+            if (ec) fsFail("cannot copy " + source.string());
+            echo("copied " + source.string() + " to " + (fs::current_path() / target).string());
+            break;
+        }
+        case Op::Mkdir:
+            fs::create_directories(st.text, ec);
+            if (ec) fsFail("cannot make directory " + quoted(st.text));
+            break;
+        case Op::Cd:
+            fs::create_directories(st.text, ec);
+            if (!ec) fs::current_path(st.text, ec);
+            if (ec) fsFail("cannot change to directory " + quoted(st.text));
+            echo("working directory " + fs::current_path().string());
+            break;
+        case Op::Show: {
+            std::string content;
+            if (!readFile(st.text, content)) {
+                echo(st.text + ": no such file");
                 break;
             }
-            case EventWord::Roster:
-                e.p[i] = word(&b.list);
-                shown += " roster";
-                break;
-            case EventWord::Callback:
-                e.p[i] = word(reinterpret_cast<const void*>(&hostCallback));
-                shown += " callback";
-                break;
+            echo(st.text + ":");
+            std::cout << content;
+            if (!content.empty() && content.back() != '\n') std::cout << '\n';
+            break;
+        }
+        case Op::ExpectLog:
+        case Op::ExpectChat: expectMessage(st); break;
+        case Op::ExpectNothing:
+            if (checked < pending.size()) failExpectation(st.line, "nothing", format(pending[checked]));
+            break;
+        case Op::ExpectFile: {
+            std::string content;
+            if (!readFile(st.name, content)) {
+                failExpectation(st.line, "file " + st.name + " holding:\n" + st.body, "no such file");
             }
-        }
-        // The module may read the words of the codes it acts on as pointers:
-        // hold them to what a host would send, so that no scenario can
-        // crash the module (and hostsim with it).
-        auto kindAt = [&](size_t i) { return i < st.words.size() ? st.words[i].kind : EventWord::Number; };
-        auto numberAt = [&](size_t i) { return i < st.words.size() ? e.p[i] : 0; };
-        auto need = [&](bool ok, size_t i, const char* what) {
-            if (!ok) {
-                const int col = i < st.words.size() ? st.words[i].column : st.argColumn;
-                throw ScenarioError(st.line, col, "word " + std::to_string(i) + " of event " +
-                                                      std::to_string(e.code) + " must be " + what);
-            }
-        };
-        switch (e.code) {
-        case Connect:
-            need(kindAt(1) == EventWord::Callback || (kindAt(1) == EventWord::Number && numberAt(1) == 0), 1,
-                 "callback or 0");
-            need(kindAt(2) == EventWord::Roster || (kindAt(2) == EventWord::Number && numberAt(2) == 0), 2,
-                 "roster or 0");
-            b.connected = true;
-            break;
-        case PlayerArrived:
-        case ShipChanged:
-        case PlayerSpectated:
-        case PlayerLeft:
-        case WeaponFired:
-            need(kindAt(0) == EventWord::Player, 0, "a player (@name)");
-            break;
-        case CommandIssued:
-        case HelpRequested:
-            need(kindAt(0) == EventWord::Player || numberAt(0) == 0, 0, "a player (@name) or 0");
-            need(kindAt(1) == EventWord::Command || numberAt(1) == 0, 1, "a quoted command line or 0");
-            break;
-        case Disconnect:
-            b.connected = false;
-            break;
-        default:
-            break;
-        }
-        echo(shown + " → bot " + std::to_string(b.handle));
-        deliver(b, e);
-        break;
-    }
-    case Op::Wait: {
-        const uint64_t ticksBefore = nextTickMs;
-        advance(st.number);
-        const uint64_t ticks = (nextTickMs - ticksBefore) / paceMs;
-        echo("waited; " + std::to_string(ticks) + " tick" + (ticks == 1 ? "" : "s") + " sent to each connected bot");
-        break;
-    }
-    case Op::Pace:
-        paceMs = st.number;
-        nextTickMs = elapsedMs + paceMs;
-        break;
-    case Op::Clock:
-        virtual_clock::set(st.number);
-        break;
-    case Op::File: {
-        const fs::path path = st.text;
-        if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << st.body;
-        if (!out) throw ScenarioError(st.line, st.argColumn, "cannot write " + quoted(st.text));
-        break;
-    }
-    case Op::Copy: {
-        fs::path source = st.text;
-        if (source.is_relative()) source = options.scenarioDir / source;
-        const fs::path target = st.name.empty() ? source.filename() : fs::path(st.name);
-        fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
-        if (ec) fsFail("cannot copy " + source.string());
-        echo("copied " + source.string() + " to " + (fs::current_path() / target).string());
-        break;
-    }
-    case Op::Mkdir:
-        fs::create_directories(st.text, ec);
-        if (ec) fsFail("cannot make directory " + quoted(st.text));
-        break;
-    case Op::Cd:
-        fs::create_directories(st.text, ec);
-        if (!ec) fs::current_path(st.text, ec);
-        if (ec) fsFail("cannot change to directory " + quoted(st.text));
-        echo("working directory " + fs::current_path().string());
-        break;
-    case Op::Show: {
-        std::string content;
-        if (!readFile(st.text, content)) {
-            echo(st.text + ": no such file");
-            break;
-        }
-        echo(st.text + ":");
-        std::cout << content;
-        if (!content.empty() && content.back() != '\n') std::cout << '\n';
-        break;
-    }
-    case Op::ExpectLog:
-    case Op::ExpectChat:
-        expectMessage(st);
-        break;
-    case Op::ExpectNothing:
-        if (checked < pending.size()) failExpectation(st.line, "nothing", format(pending[checked]));
-        break;
-    case Op::ExpectFile: {
-        std::string content;
-        if (!readFile(st.name, content)) {
-            failExpectation(st.line, "file " + st.name + " holding:\n" + st.body, "no such file");
-        }
-        std::string expected = st.body;
+            std::string expected = st.body;
 #if defined(_WIN32)
-        // The module ends its lines with CR LF on Windows.
-        for (size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2) expected.insert(at, 1, '\r');
+            // The module ends its lines with CR LF on Windows.
+            for (size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2)
+                expected.insert(at, 1, '\r');
 #endif
-        if (content != expected) failExpectation(st.line, "file " + st.name + " holding:\n" + st.body, "\n" + content);
-        break;
-    }
-    case Op::ExpectNoFile:
-        if (fs::exists(st.name, ec)) failExpectation(st.line, "no file " + st.name, "it exists");
-        break;
-    case Op::Ignore:
-        pending.clear();
-        checked = 0;
-        break;
+            if (content != expected)
+                failExpectation(st.line, "file " + st.name + " holding:\n" + st.body, "\n" + content);
+            break;
+        }
+        case Op::ExpectNoFile:
+            if (fs::exists(st.name, ec)) failExpectation(st.line, "no file " + st.name, "it exists");
+            break;
+        case Op::Ignore:
+            pending.clear();
+            checked = 0;
+            break;
     }
 }
 
@@ -653,8 +642,7 @@ void SimHost::printSummary() const {
     std::cout << "players spectated: " << spectated.size();
     for (size_t i = 0; i < spectated.size(); ++i) std::cout << (i ? ", " : " (") << spectated[i];
     std::cout << (spectated.empty() ? "" : ")") << '\n';
-    std::cout << "messages sent: " << chatCount + logCount << " (" << chatCount << " chat, " << logCount
-              << " log)\n";
+    std::cout << "messages sent: " << chatCount + logCount << " (" << chatCount << " chat, " << logCount << " log)\n";
     if (settingsWritten.empty()) {
         std::cout << "settings file: not written\n";
     } else {

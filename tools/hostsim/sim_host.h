@@ -33,8 +33,8 @@ struct ExpectationFailed : std::runtime_error {
 
 struct HostOptions {
     bool colour = false;
-    bool quiet = false;                   // no echo of the host's own events
-    std::filesystem::path scenarioDir;    // base of relative `copy` sources
+    bool quiet = false;                 // no echo of the host's own events
+    std::filesystem::path scenarioDir;  // base of relative `copy` sources
 };
 
 // One event that the module handed to the callback, with its text copied.
@@ -53,8 +53,8 @@ struct Player {
 
 struct Bot {
     uintptr_t handle = 0;
-    bool connected = false;  // Connect sent and no Disconnect since; gets Ticks
-    std::deque<Player> players;  // every record ever made here, never freed
+    bool connected = false;       // Connect sent and no Disconnect since; gets Ticks
+    std::deque<Player> players;   // every record ever made here, never freed
     std::vector<Player*> roster;  // present players, in roster order
     HostPlayerList list{nullptr};
     Player* operatorPlayer = nullptr;
@@ -104,7 +104,7 @@ struct SimHost {
     // The callback's work (public for the C-style callback function).
     void received(const BotEvent& event);
 
-private:
+   private:
     Bot& bot(uintptr_t handle);
     Bot* findBot(uintptr_t handle);
     Player& present(const Statement& st, const PlayerRef& ref);

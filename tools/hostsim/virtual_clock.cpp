@@ -17,13 +17,11 @@ bool virtualOn = false;
 uint64_t virtualMs = 0;
 
 bool isMonotonic(clockid_t id) {
-    return id == CLOCK_MONOTONIC || id == CLOCK_MONOTONIC_RAW || id == CLOCK_MONOTONIC_COARSE ||
-           id == CLOCK_BOOTTIME;
+    return id == CLOCK_MONOTONIC || id == CLOCK_MONOTONIC_RAW || id == CLOCK_MONOTONIC_COARSE || id == CLOCK_BOOTTIME;
 }
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int clock_gettime(clockid_t id,
-                                                                    struct timespec* ts) {
+extern "C" __attribute__((visibility("default"))) int clock_gettime(clockid_t id, struct timespec* ts) {
     if (virtualOn && isMonotonic(id)) {
         ts->tv_sec = static_cast<time_t>(virtualMs / 1000);
         ts->tv_nsec = static_cast<long>((virtualMs % 1000) * 1000000);
