@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "host/protocol.h"
+#include "host_events.h"
 
 // ---- allocation counting ----
 
@@ -100,17 +101,8 @@ struct Module {
     Module& operator=(const Module&) = delete;
 };
 
-BotEvent event(uintptr_t handle, uint32_t code, uintptr_t p0 = 0, uintptr_t p1 = 0, uintptr_t p2 = 0) {
-    BotEvent e{};
-    e.handle = handle;
-    e.code = code;
-    e.p[0] = p0;
-    e.p[1] = p1;
-    e.p[2] = p2;
-    return e;
-}
-
-uintptr_t word(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+using test::event;
+using test::word;
 
 // "<prefix><i>", e.g. P17.
 std::string numbered(const char* prefix, int64_t i) {

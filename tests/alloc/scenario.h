@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "host/protocol.h"
+#include "host_events.h"
 #include "virtual_clock.h"
 
 namespace scenario {
@@ -116,12 +117,7 @@ struct Host {
     }
 
     void deliver(uintptr_t handle, uint32_t code, uintptr_t p0 = 0, uintptr_t p1 = 0, uintptr_t p2 = 0) {
-        BotEvent e{};
-        e.handle = handle;
-        e.code = code;
-        e.p[0] = p0;
-        e.p[1] = p1;
-        e.p[2] = p2;
+        BotEvent e = test::event(handle, code, p0, p1, p2);
         recorder.open = true;
         send(e);
         recorder.open = false;

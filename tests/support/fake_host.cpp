@@ -87,20 +87,6 @@ CommandRecord* Command::get() {
     return &record;
 }
 
-BotEvent event(uintptr_t handle, uint32_t code, uintptr_t p0, uintptr_t p1, uintptr_t p2) {
-    BotEvent e{};
-    e.handle = handle;
-    e.code = code;
-    e.p[0] = p0;
-    e.p[1] = p1;
-    e.p[2] = p2;
-    return e;
-}
-
-uintptr_t word(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
-
-uint32_t version(uint16_t major, uint16_t minor) { return (uint32_t{major} << 16) | minor; }
-
 LoadedModule::LoadedModule(const char* path) {
     library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) throw std::runtime_error(std::string("dlopen: ") + dlerror());

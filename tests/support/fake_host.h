@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/protocol.h"
+#include "host_events.h"
 
 namespace test {
 
@@ -65,10 +66,6 @@ struct Command {
     Command(const Command&) = delete;
     CommandRecord* get();
 };
-
-BotEvent event(uintptr_t handle, uint32_t code, uintptr_t p0 = 0, uintptr_t p1 = 0, uintptr_t p2 = 0);
-uintptr_t word(const void* pointer);
-uint32_t version(uint16_t major, uint16_t minor);
 
 // The built module file, loaded with dlopen as a host loads it.
 struct LoadedModule {
