@@ -8,24 +8,23 @@
 //
 // Allocations are counted by this program's malloc, calloc and realloc,
 // which the module's statically linked C++ runtime calls too; the counter
-// `allocs` is per timed event. The module's clock is this program's
-// clock_gettime: the real monotonic clock, or virtual time where a sweep
-// needs players to have been idle for minutes.
+// `allocs` is per timed event. The module's clock is the host kit's virtual
+// clock, exported by this program: the real monotonic clock, or virtual time
+// where a sweep needs players to have been idle for minutes.
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <stdlib.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "host/protocol.h"
-#include "host_events.h"
+#include "hostkit/events.h"
+#include "hostkit/host_records.h"
+#include "hostkit/module_loader.h"
+#include "hostkit/scratch_dir.h"
+#include "hostkit/virtual_clock.h"
 
 // ---- allocation counting ----
 
@@ -52,25 +51,6 @@ extern "C" __attribute__((visibility("default"))) void* realloc(void* p, size_t 
 }
 extern "C" __attribute__((visibility("default"))) void free(void* p) { __libc_free(p); }
 
-// ---- the module's clock ----
-
-namespace {
-bool virtualTime = false;
-uint64_t virtualMs = 0;
-using ClockFunction = int (*)(clockid_t, timespec*);
-ClockFunction realClock = nullptr;
-}  // namespace
-
-extern "C" __attribute__((visibility("default"))) int clock_gettime(clockid_t id, timespec* ts) {
-    if (virtualTime && (id == CLOCK_MONOTONIC || id == CLOCK_MONOTONIC_RAW || id == CLOCK_MONOTONIC_COARSE)) {
-        ts->tv_sec = static_cast<time_t>(virtualMs / 1000);
-        ts->tv_nsec = static_cast<long>((virtualMs % 1000) * 1000000);
-        return 0;
-    }
-    if (realClock == nullptr) realClock = reinterpret_cast<ClockFunction>(dlsym(RTLD_NEXT, "clock_gettime"));
-    return realClock(id, ts);
-}
-
 namespace {
 
 // ---- a host ----
@@ -81,28 +61,26 @@ void hostCallback(BotEvent& e) {
     benchmark::DoNotOptimize(e.p[3]);
 }
 
-using Talk = void (*)(BotEvent&);
-
+// A module file loaded for one benchmark; the program stops if it cannot be.
 struct Module {
-    void* library = nullptr;
-    Talk talk = nullptr;
+    hostkit::LoadedModule file;
 
     explicit Module(const char* path = IDLEWARDEN_MODULE_PATH) {
-        library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-        if (library == nullptr) {
-            std::fprintf(stderr, "dlopen %s: %s\n", path, dlerror());
+        std::string error;
+        if (!hostkit::loadModule(path, file, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
             std::abort();
         }
-        talk = reinterpret_cast<Talk>(dlsym(library, "talk"));
-        if (talk == nullptr) std::abort();
     }
-    ~Module() { dlclose(library); }
+    ~Module() { hostkit::unloadModule(file); }
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
+
+    void talk(BotEvent& e) const { file.talk(e); }
 };
 
-using test::event;
-using test::word;
+using hostkit::event;
+using hostkit::word;
 
 // "<prefix><i>", e.g. P17.
 std::string numbered(const char* prefix, int64_t i) {
@@ -111,38 +89,21 @@ std::string numbered(const char* prefix, int64_t i) {
     return text;
 }
 
-// Host records with stable addresses.
+// Host records with stable addresses; idents count up from 1.
 struct Arena {
-    std::deque<PlayerRecord> players;
-    std::deque<HostPlayerNode> nodes;
-    HostPlayerList roster{nullptr};
-    HostPlayerNode* last = nullptr;
+    hostkit::Roster roster;
+    uint16_t joined = 0;
 
     PlayerRecord* join(int32_t access, const std::string& name, uint8_t ship = 1) {
-        PlayerRecord& r = players.emplace_back();
-        std::memset(&r, 0, sizeof r);
-        r.ident = static_cast<uint16_t>(players.size());
-        r.access = access;
-        std::snprintf(r.name, sizeof r.name, "%s", name.c_str());
-        r.ship = ship;
-        HostPlayerNode& node = nodes.emplace_back(HostPlayerNode{&r, nullptr});
-        if (last == nullptr) {
-            roster.first = &node;
-        } else {
-            last->next = &node;
-        }
-        last = &node;
-        return &r;
+        return roster.join(++joined, access, name, ship);
     }
 };
 
 struct Command {
     std::string name, params;
-    CommandRecord record{};
-    Command(std::string n, std::string p) : name(std::move(n)), params(std::move(p)) {
-        record.name = name.c_str();
-        record.params = params.c_str();
-    }
+    CommandRecord record;
+    Command(std::string n, std::string p)
+        : name(std::move(n)), params(std::move(p)), record(hostkit::commandRecord(name.c_str(), params.c_str())) {}
 };
 
 // One bot with an operator, connected, with `afkMinutes` set and checking on
@@ -157,8 +118,7 @@ struct Bot {
 
     void send(BotEvent e) const { module.talk(e); }
     void connect() const {
-        send(
-            event(handle, Connect, (6u << 16) | 6u, word(reinterpret_cast<void*>(&hostCallback)), word(&arena.roster)));
+        send(hostkit::connectEvent(handle, hostkit::CurrentVersion, &hostCallback, &arena.roster.list));
     }
     void command(const char* name, const char* params) const {
         Command c(name, params);
@@ -310,8 +270,7 @@ void BM_SweepAllIdle(benchmark::State& state) {
     bot.op = arena.join(4, "Op", 8);
     const int64_t n = state.range(0);
     for (int64_t i = 0; i < n; ++i) arena.join(0, numbered("P", i));
-    virtualTime = true;
-    virtualMs = 1000;
+    virtual_clock::enable(1000);
     bot.connect();
     bot.enable(1);
     uint16_t counter = 0;  // the bot's countdown, mirrored: it counts only while checking is on
@@ -326,7 +285,7 @@ void BM_SweepAllIdle(benchmark::State& state) {
         state.PauseTiming();
         BotEvent reset = event(1, RosterReset);
         module.talk(reset);
-        virtualMs += 61 * 1000;
+        virtual_clock::advance(61 * 1000);
         while (static_cast<uint16_t>(counter - 1) % 60 != 0) tick();
         const uint64_t before = allocationCount;
         state.ResumeTiming();
@@ -335,7 +294,7 @@ void BM_SweepAllIdle(benchmark::State& state) {
         allocations += allocationCount - before;
         state.ResumeTiming();
     }
-    virtualTime = false;
+    virtual_clock::disable();
     if (sentCount - sentBefore != static_cast<uint64_t>(state.iterations()) * 3u * static_cast<uint64_t>(n)) {
         state.SkipWithError("the sweep did not spectate every entry");
     }
@@ -405,12 +364,12 @@ BENCHMARK(BM_ListExempt)->Arg(100);
 
 int main(int argc, char** argv) {
     // The module reads and writes its settings file in the current directory.
-    char dir[] = "/tmp/idlewarden-bench-XXXXXX";
-    if (mkdtemp(dir) == nullptr || chdir(dir) != 0) return 1;
+    hostkit::ScratchDir dir;
+    if (!dir.enter("idlewarden-bench")) return 1;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    rmdir(dir);
+    dir.leave();
     return 0;
 }

@@ -16,9 +16,6 @@
 //
 // The settings file lives in the current directory: the target moves to a
 // fresh temporary directory when it starts.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -28,9 +25,13 @@
 #include <vector>
 
 #include "host/registry.h"
+#include "hostkit/events.h"
+#include "hostkit/host_records.h"
+#include "hostkit/outgoing.h"
+#include "hostkit/scratch_dir.h"
+#include "hostkit/virtual_clock.h"
 #include "registry_checks.h"
 #include "settings/settings.h"
-#include "virtual_clock.h"
 
 using idlewarden::InstanceRegistry;
 
@@ -68,54 +69,15 @@ struct Reader {
 // One bot as its host sees it.
 struct World {
     uintptr_t handle = 0;
-    HostPlayerList roster{nullptr};
-    std::vector<HostPlayerNode> nodes;  // the roster's nodes, rebuilt on change
-    std::vector<PlayerRecord*> onRoster;
-    std::vector<PlayerRecord*> live;  // every record not yet released
-    bool refused = false;             // a handshake was refused
-    bool refusing = false;            // the Connect being delivered is refused
+    hostkit::Roster players;  // every record not yet released, and the roster
+    bool refused = false;     // a handshake was refused
+    bool refusing = false;    // the Connect being delivered is refused
     bool hasCallback = false;
 
-    void relink() {
-        nodes.assign(onRoster.size(), HostPlayerNode{nullptr, nullptr});
-        for (size_t i = 0; i < onRoster.size(); ++i) {
-            nodes[i].item = onRoster[i];
-            nodes[i].next = i + 1 < nodes.size() ? &nodes[i + 1] : nullptr;
-        }
-        roster.first = nodes.empty() ? nullptr : &nodes[0];
-    }
-    bool isLive(const PlayerRecord* player) const {
-        for (const PlayerRecord* p : live) {
-            if (p == player) return true;
-        }
-        return false;
-    }
-    bool identLive(uintptr_t ident) const {
-        for (const PlayerRecord* p : live) {
-            if (p->ident == ident) return true;
-        }
-        return false;
-    }
-    void dropFromRoster(const PlayerRecord* player) {
-        for (size_t i = 0; i < onRoster.size(); ++i) {
-            if (onRoster[i] == player) {
-                onRoster.erase(onRoster.begin() + static_cast<std::ptrdiff_t>(i));
-                relink();
-                return;
-            }
-        }
-    }
-    void release(PlayerRecord* player) {
-        for (size_t i = 0; i < live.size(); ++i) {
-            if (live[i] == player) live.erase(live.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-        delete player;
-    }
-    void releaseAll() {
-        for (PlayerRecord* p : live) delete p;
-        live.clear();
-        onRoster.clear();
-        relink();
+    void reset(uintptr_t worldHandle) {
+        handle = worldHandle;
+        players.clear();
+        refused = refusing = hasCallback = false;
     }
 };
 
@@ -136,18 +98,9 @@ void hostCallback(BotEvent& e) {
                      e.code == HostLog ? "log" : "chat", static_cast<unsigned long>(e.p[2]),
                      reinterpret_cast<const char*>(text));
     }
-    if (e.code == HostLog) {
-        for (int i = 1; i < 6; ++i) check(e.p[i] == 0, "log event with a parameter set");
-        check(e.p[0] != 0, "log without text");
-        check(std::strlen(reinterpret_cast<const char*>(e.p[0])) < 1024, "log text");
-    } else if (e.code == SendChat) {
-        check(e.p[0] == PrivateChat && e.p[1] == 0 && e.p[4] == 0 && e.p[5] == 0, "chat words");
-        check(e.p[3] != 0, "chat without text");
-        check(std::strlen(reinterpret_cast<const char*>(e.p[3])) < 1024, "chat text");
-        check(current->identLive(e.p[2]), "chat to a player who has left");
-    } else {
-        fail("unknown outgoing code");
-    }
+    if (const char* problem = hostkit::outgoingProblem(e)) fail(problem);
+    check(std::strlen(hostkit::outgoingText(e)) < 1024, "text length");
+    if (e.code == SendChat) check(current->players.find(e.p[2]) != nullptr, "chat to a player who has left");
 }
 
 const uintptr_t Handles[WorldCount] = {
@@ -160,34 +113,36 @@ const char* const Commands[] = {"afktime",      "addexempt", "delexempt", "liste
 const char* const Params[] = {"",   "on",    "off", "ON",  "oFf",     "1",         "5",          "0",
                               "-1", "65536", "007", "Bob", "afktime", "afkstatus", "listexempt", " on"};
 const uint64_t Jumps[] = {1, 999, 1000, 60000, 300000, 3660000, 0x80000000u, 0xFFFFFFFFu, 0x100000000u};
-const uint32_t Versions[] = {
-    (6u << 16) | 6, (6u << 16) | 7, (6u << 16) | 0xFFFF, (6u << 16) | 5, (5u << 16) | 9, (7u << 16), 0};
+const uint32_t Versions[] = {hostkit::version(6, 6),
+                             hostkit::version(6, 7),
+                             hostkit::version(6, 0xFFFF),
+                             hostkit::version(6, 5),
+                             hostkit::version(5, 9),
+                             hostkit::version(7, 0),
+                             0};
 
 template <typename T, size_t N>
 const T& pick(const T (&table)[N], Reader& in) {
     return table[in.byte() % N];
 }
 
+// A new record, not yet on the roster.
 PlayerRecord* newPlayer(World& w, Reader& in) {
-    auto* p = new PlayerRecord;
-    std::memset(p, 0xA5, sizeof *p);  // bytes that are the host's, not names
-    p->ident = nextIdent++;
+    const uint16_t ident = nextIdent++;
     if (nextIdent == 0) nextIdent = 1;
-    p->access = pick(Levels, in);
+    const int32_t access = pick(Levels, in);
     const uint8_t how = in.byte();
-    std::string name = (how & 1) ? std::string(pick(Names, in)) : in.text(sizeof p->name - 1);
-    std::memcpy(p->name, name.c_str(), name.size() + 1);
-    p->ship = static_cast<uint8_t>((how >> 1) % 10);  // 8 is the spectator ship, 9 any other
-    w.live.push_back(p);
-    return p;
+    std::string name = (how & 1) ? std::string(pick(Names, in)) : in.text(sizeof(PlayerRecord::name) - 1);
+    const auto ship = static_cast<uint8_t>((how >> 1) % 10);  // 8 is the spectator ship, 9 any other
+    return w.players.make(ident, access, name, ship);
 }
 
 PlayerRecord* somePlayer(World& w, Reader& in) {
-    if (w.live.empty()) return nullptr;
-    return w.live[in.byte() % w.live.size()];
+    if (w.players.count() == 0) return nullptr;
+    return w.players.at(in.byte() % w.players.count());
 }
 
-uintptr_t word(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+using hostkit::word;
 
 void runChecks(const InstanceRegistry& registry) {
     if (const char* problem = checks::registryProblem(registry)) fail(problem);
@@ -203,7 +158,7 @@ void runChecks(const InstanceRegistry& registry) {
         // to may be gone; it only releases its entries at unload.
         if (bot.disabled) continue;
         for (auto* e = bot.watchTable.firstNode; e != nullptr; e = e->nextNode) {
-            check(w->isLive(e->item->player), "watched record is not a live player");
+            check(w->players.isLive(e->item->player), "watched record is not a live player");
         }
     }
 }
@@ -216,13 +171,9 @@ void deliver(InstanceRegistry& registry, World& w, BotEvent e) {
     runChecks(registry);
 }
 
+// An event for `deliver`, which sets the handle.
 BotEvent make(uint32_t code, uintptr_t p0 = 0, uintptr_t p1 = 0, uintptr_t p2 = 0) {
-    BotEvent e{};
-    e.code = code;
-    e.p[0] = p0;
-    e.p[1] = p1;
-    e.p[2] = p2;
-    return e;
+    return hostkit::event(0, code, p0, p1, p2);
 }
 
 void command(InstanceRegistry& registry, World& w, Reader& in, uint32_t code) {
@@ -240,10 +191,7 @@ void command(InstanceRegistry& registry, World& w, Reader& in, uint32_t code) {
     } else {
         params = pick(Params, in);
     }
-    CommandRecord record{};
-    std::memset(record.hostOwned, 0xA5, sizeof record.hostOwned);
-    record.name = name.c_str();
-    record.params = params.c_str();
+    CommandRecord record = hostkit::commandRecord(name.c_str(), params.c_str());
     deliver(registry, w, make(code, word(issuer), word(&record)));
 }
 
@@ -272,8 +220,8 @@ void step(InstanceRegistry& registry, Reader& in) {
                 w.refusing = major != 6 || minor < 6;
             }
             deliver(registry, w,
-                    make(Connect, versionWord, withCallback ? word(reinterpret_cast<void*>(&hostCallback)) : 0,
-                         withRoster ? word(&w.roster) : 0));
+                    hostkit::connectEvent(0, versionWord, withCallback ? &hostCallback : nullptr,
+                                          withRoster ? &w.players.list : nullptr));
             w.refused = w.refused || w.refusing;
             w.refusing = false;
             break;
@@ -295,23 +243,22 @@ void step(InstanceRegistry& registry, Reader& in) {
         case 8:
         case 9: {
             PlayerRecord* p = newPlayer(w, in);
-            w.onRoster.push_back(p);
-            w.relink();
+            w.players.append(p);
             deliver(registry, w, make(PlayerArrived, word(p)));
             break;
         }
         case 10: {
             PlayerRecord* p = somePlayer(w, in);
             if (p == nullptr) break;
-            w.dropFromRoster(p);
+            w.players.leave(p);
             deliver(registry, w, make(PlayerLeft, word(p)));
-            w.release(p);
+            w.players.release(p);
             break;
         }
         case 11: {
             // Off the roster; the bot is told later (PlayerLeft or RosterReset).
             PlayerRecord* p = somePlayer(w, in);
-            if (p != nullptr) w.dropFromRoster(p);
+            if (p != nullptr) w.players.leave(p);
             break;
         }
         case 12:
@@ -343,22 +290,19 @@ void step(InstanceRegistry& registry, Reader& in) {
             // Some leave the roster, some join, then the reset; whoever is
             // off the roster afterwards is released.
             const uint8_t leaving = in.byte();
-            std::vector<PlayerRecord*> kept;
-            for (size_t i = 0; i < w.onRoster.size(); ++i) {
-                if (((leaving >> (i % 8)) & 1) == 0) kept.push_back(w.onRoster[i]);
+            std::vector<PlayerRecord*> present;
+            for (const HostPlayerNode* n = w.players.list.first; n != nullptr; n = n->next) present.push_back(n->item);
+            for (size_t i = 0; i < present.size(); ++i) {
+                if (((leaving >> (i % 8)) & 1) != 0) w.players.leave(present[i]);
             }
-            w.onRoster = kept;
             const uint32_t joining = in.byte() % 6;
-            for (uint32_t i = 0; i < joining; ++i) w.onRoster.push_back(newPlayer(w, in));
-            w.relink();
+            for (uint32_t i = 0; i < joining; ++i) w.players.append(newPlayer(w, in));
             deliver(registry, w, make(RosterReset));
             std::vector<PlayerRecord*> gone;
-            for (PlayerRecord* p : w.live) {
-                bool present = false;
-                for (PlayerRecord* r : w.onRoster) present = present || r == p;
-                if (!present) gone.push_back(p);
+            for (size_t i = 0; i < w.players.count(); ++i) {
+                if (!w.players.onRoster(w.players.at(i))) gone.push_back(w.players.at(i));
             }
-            for (PlayerRecord* p : gone) w.release(p);
+            for (PlayerRecord* p : gone) w.players.release(p);
             break;
         }
         case 19:
@@ -391,22 +335,14 @@ void step(InstanceRegistry& registry, Reader& in) {
 }  // namespace
 
 namespace {
-const char* workDirectory = nullptr;
+hostkit::ScratchDir workDirectory;
 
-void removeWorkDirectory() {
-    std::remove(idlewarden::SettingsFileName);
-    std::remove("Idlewarden.ini.new");
-    if (workDirectory != nullptr) rmdir(workDirectory);
-}
+void removeWorkDirectory() { workDirectory.leave(); }
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Fresh directory for the settings file, in memory when the system has it.
-    static char dir[] = "/dev/shm/idlewarden-fuzz-XXXXXX";
-    static char fallback[] = "/tmp/idlewarden-fuzz-XXXXXX";
-    workDirectory = mkdtemp(dir);
-    if (workDirectory == nullptr) workDirectory = mkdtemp(fallback);
-    if (workDirectory == nullptr || chdir(workDirectory) != 0) fail("no temporary directory");
+    if (!workDirectory.enter("idlewarden-fuzz")) fail("no temporary directory");
     std::atexit(removeWorkDirectory);
     trace = std::getenv("IDLEWARDEN_FUZZ_TRACE") != nullptr;
     return 0;
@@ -419,11 +355,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Start anywhere on the 32-bit millisecond clock, near its wrap included.
     virtual_clock::enable((uint64_t{in.byte()} << 24) * 0x100u + in.word());
     nextIdent = 1;
-    for (size_t i = 0; i < WorldCount; ++i) {
-        worlds[i] = World{};
-        worlds[i].handle = Handles[i];
-        worlds[i].relink();
-    }
+    for (size_t i = 0; i < WorldCount; ++i) worlds[i].reset(Handles[i]);
     {
         InstanceRegistry registry;
         for (int steps = 0; steps < 400 && in.more(); ++steps) step(registry, in);
@@ -432,7 +364,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         registry.teardown();
         runChecks(registry);
     }
-    for (World& w : worlds) w.releaseAll();
+    for (World& w : worlds) w.players.clear();
     virtual_clock::disable();
     return 0;
 }

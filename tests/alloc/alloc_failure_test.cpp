@@ -10,9 +10,6 @@
 // body, linked in statically, calls these. It allocates only with the
 // non-throwing forms, so a failure of a throwing form inside a run is a
 // fault of its own.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +18,7 @@
 #include <new>
 
 #include "host/registry.h"
+#include "hostkit/scratch_dir.h"
 #include "registry_checks.h"
 #include "scenario.h"
 
@@ -148,13 +146,10 @@ Outcome runOnce(uint64_t failAt, bool onward) {
 }  // namespace
 
 int main() {
-    // The settings file belongs in a directory of its own.
-    // In memory when the system has it: the save flushes to the disk.
-    char dir[] = "/dev/shm/idlewarden-alloc-XXXXXX";
-    char fallback[] = "/tmp/idlewarden-alloc-XXXXXX";
-    const char* made = mkdtemp(dir);
-    if (made == nullptr) made = mkdtemp(fallback);
-    if (made == nullptr || chdir(made) != 0) {
+    // The settings file belongs in a directory of its own, in memory when
+    // the system has it: the save flushes to the disk.
+    hostkit::ScratchDir dir;
+    if (!dir.enter("idlewarden-alloc")) {
         std::fprintf(stderr, "no temporary directory\n");
         return 1;
     }
@@ -181,9 +176,7 @@ int main() {
             }
         }
     }
-    std::remove("Idlewarden.ini");
-    std::remove("Idlewarden.ini.new");
-    rmdir(made);
+    dir.leave();
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }

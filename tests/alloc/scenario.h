@@ -4,9 +4,9 @@
 // reconnect that reads it back. Shared by the allocation-failure suite and
 // the unload check.
 //
-// Everything here lives in static storage and the recorder keeps no heap
-// text, so the programs that run the scenario allocate nothing of their own
-// while it runs: every allocation they see is the module's.
+// The host's records are made before the run (Host::setUp) and the recorder
+// keeps no heap text, so the programs that run the scenario allocate nothing
+// of their own while it runs: every allocation they see is the module's.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,10 @@
 #include <cstring>
 
 #include "host/protocol.h"
-#include "host_events.h"
-#include "virtual_clock.h"
+#include "hostkit/events.h"
+#include "hostkit/host_records.h"
+#include "hostkit/outgoing.h"
+#include "hostkit/virtual_clock.h"
 
 namespace scenario {
 
@@ -49,49 +51,30 @@ inline void hostCallback(BotEvent& e) {
     ++r.events;
     r.lastHandle = e.handle;
     if (!r.open) note("sent outside an event");
-    const char* text = nullptr;
-    if (e.code == HostLog) {
-        for (int i = 1; i < 6; ++i) {
-            if (e.p[i] != 0) note("log event with a parameter set");
-        }
-        text = reinterpret_cast<const char*>(e.p[0]);
-    } else if (e.code == SendChat) {
-        ++r.chats;
-        if (e.p[0] != PrivateChat || e.p[1] != 0 || e.p[4] != 0 || e.p[5] != 0) note("chat words");
-        text = reinterpret_cast<const char*>(e.p[3]);
-    } else {
-        note("unknown outgoing code");
-    }
-    if (text == nullptr) {
-        note("event without text");
-        return;
-    }
+    if (const char* problem = hostkit::outgoingProblem(e)) note(problem);
+    if (e.code == SendChat) ++r.chats;
+    const char* text = hostkit::outgoingText(e);
+    if (text == nullptr) return;
     std::snprintf(r.lastText, sizeof r.lastText, "%s", text);
     if (std::strcmp(text, "*spec") == 0) ++r.spectated;
 }
-
-struct Player {
-    PlayerRecord record;
-    HostPlayerNode node;
-};
-
-struct Command {
-    CommandRecord record;
-};
 
 // The host's side: players, roster and the means to send.
 struct Host {
     void (*send)(BotEvent&);  // the module's `talk` or an equivalent
     void (*afterEvent)();     // called after each event returns, when given
 
-    Player players[6] = {};
-    HostPlayerList roster{nullptr};
+    hostkit::Roster roster;
+    PlayerRecord* players[6] = {};
 
     explicit Host(void (*sender)(BotEvent&), void (*after)() = nullptr) : send(sender), afterEvent(after) {}
 
-    PlayerRecord* op() { return &players[0].record; }
+    PlayerRecord* op() { return players[0]; }
 
+    // Fresh records: the first five are present at the start; "Late"
+    // arrives later.
     void setUp() {
+        roster.clear();
         const struct {
             uint16_t ident;
             int32_t access;
@@ -100,24 +83,15 @@ struct Host {
         } table[] = {{1, 4, "Op", 1},   {2, 0, "Pilot", 2}, {3, 0, "Zed", 3},
                      {4, 0, "Spec", 8}, {5, 2, "Mod", 4},   {6, 0, "Late", 5}};
         for (int i = 0; i < 6; ++i) {
-            PlayerRecord& r = players[i].record;
-            std::memset(&r, 0xA5, sizeof r);
-            r.ident = table[i].ident;
-            r.access = table[i].access;
-            std::snprintf(r.name, sizeof r.name, "%s", table[i].name);
-            r.ship = table[i].ship;
+            players[i] = roster.make(table[i].ident, table[i].access, table[i].name, table[i].ship);
+            if (i < 5) roster.append(players[i]);
         }
-        // The first five are present at the start; "Late" arrives later.
-        roster.first = &players[0].node;
-        for (int i = 0; i < 5; ++i) {
-            players[i].node.item = &players[i].record;
-            players[i].node.next = i < 4 ? &players[i + 1].node : nullptr;
-        }
-        players[5].node = HostPlayerNode{&players[5].record, nullptr};
     }
 
     void deliver(uintptr_t handle, uint32_t code, uintptr_t p0 = 0, uintptr_t p1 = 0, uintptr_t p2 = 0) {
-        BotEvent e = test::event(handle, code, p0, p1, p2);
+        deliver(hostkit::event(handle, code, p0, p1, p2));
+    }
+    void deliver(BotEvent e) {
         recorder.open = true;
         send(e);
         recorder.open = false;
@@ -125,38 +99,22 @@ struct Host {
     }
 
     void connect(uintptr_t handle) {
-        deliver(handle, Connect, (6u << 16) | 6u, reinterpret_cast<uintptr_t>(&hostCallback),
-                reinterpret_cast<uintptr_t>(&roster));
+        deliver(hostkit::connectEvent(handle, hostkit::CurrentVersion, &hostCallback, &roster.list));
     }
 
     void command(uintptr_t handle, PlayerRecord* issuer, const char* name, const char* params,
                  uint32_t code = CommandIssued) {
-        CommandRecord record{};
-        std::memset(record.hostOwned, 0xA5, sizeof record.hostOwned);
-        record.name = name;
-        record.params = params;
-        deliver(handle, code, reinterpret_cast<uintptr_t>(issuer), reinterpret_cast<uintptr_t>(&record));
+        CommandRecord record = hostkit::commandRecord(name, params);
+        deliver(handle, code, hostkit::word(issuer), hostkit::word(&record));
     }
 
     void ticks(uintptr_t handle, int n) {
         for (int i = 0; i < n; ++i) deliver(handle, Tick);
     }
 
-    void leaveRoster(const PlayerRecord* player) {
-        for (HostPlayerNode** link = &roster.first; *link != nullptr; link = &(*link)->next) {
-            if ((*link)->item == player) {
-                *link = (*link)->next;
-                return;
-            }
-        }
-    }
-
     void arrive(int index) {
-        HostPlayerNode** tail = &roster.first;
-        while (*tail != nullptr) tail = &(*tail)->next;
-        players[index].node.next = nullptr;
-        *tail = &players[index].node;
-        deliver(FirstBot, PlayerArrived, reinterpret_cast<uintptr_t>(&players[index].record));
+        roster.append(players[index]);
+        deliver(FirstBot, PlayerArrived, hostkit::word(players[index]));
     }
 };
 
@@ -173,9 +131,9 @@ inline bool writeSettingsFile() {
 inline void run(Host& host) {
     virtual_clock::enable(0xFFFF0000u);  // a minute short of the 32-bit wrap
     PlayerRecord* op = host.op();
-    PlayerRecord* pilot = &host.players[1].record;
-    PlayerRecord* mod = &host.players[4].record;
-    PlayerRecord* late = &host.players[5].record;
+    PlayerRecord* pilot = host.players[1];
+    PlayerRecord* mod = host.players[4];
+    PlayerRecord* late = host.players[5];
 
     host.connect(FirstBot);   // loads: on, 2 minutes, three names
     host.connect(SecondBot);  // the same file, a second instance
@@ -195,14 +153,14 @@ inline void run(Host& host) {
     host.command(FirstBot, op, "version", "");
     host.command(FirstBot, op, "", "afktime", HelpRequested);
     host.command(FirstBot, mod, "", "", HelpRequested);
-    host.deliver(FirstBot, WeaponFired, reinterpret_cast<uintptr_t>(pilot));
+    host.deliver(FirstBot, WeaponFired, hostkit::word(pilot));
     virtual_clock::advance(4 * 60 * 1000);  // across the wrap
-    host.deliver(FirstBot, WeaponFired, reinterpret_cast<uintptr_t>(pilot));
+    host.deliver(FirstBot, WeaponFired, hostkit::word(pilot));
     host.ticks(FirstBot, 120);  // two sweep periods: the idle ones are spectated
-    host.deliver(FirstBot, ShipChanged, reinterpret_cast<uintptr_t>(late), SpectatorShip);
-    host.deliver(FirstBot, PlayerSpectated, reinterpret_cast<uintptr_t>(pilot));
-    host.leaveRoster(late);
-    host.deliver(FirstBot, PlayerLeft, reinterpret_cast<uintptr_t>(late));
+    host.deliver(FirstBot, ShipChanged, hostkit::word(late), SpectatorShip);
+    host.deliver(FirstBot, PlayerSpectated, hostkit::word(pilot));
+    host.roster.leave(late);
+    host.deliver(FirstBot, PlayerLeft, hostkit::word(late));
     host.command(FirstBot, op, "addexempt", "Newcomer");
     host.command(FirstBot, op, "afksavesetts", "");
     host.command(SecondBot, op, "afktime", "9");

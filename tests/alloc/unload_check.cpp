@@ -3,38 +3,29 @@
 // unloaded module leaves nothing allocated; the program itself checks that
 // the scenario answered, that every event was well formed and that nothing
 // was sent during the unload.
-#include <dlfcn.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdio>
+#include <string>
 
+#include "hostkit/module_loader.h"
+#include "hostkit/scratch_dir.h"
 #include "scenario.h"
 
 namespace {
-void (*talk)(BotEvent&) = nullptr;
-void sendToModule(BotEvent& e) { talk(e); }
+hostkit::LoadedModule module;
+void sendToModule(BotEvent& e) { module.talk(e); }
 }  // namespace
 
 int main(int argc, char** argv) {
     const char* path = argc > 1 ? argv[1] : IDLEWARDEN_MODULE_PATH;
     // In memory when the system has it: the save flushes to the disk.
-    char dir[] = "/dev/shm/idlewarden-unload-XXXXXX";
-    char fallback[] = "/tmp/idlewarden-unload-XXXXXX";
-    const char* made = mkdtemp(dir);
-    if (made == nullptr) made = mkdtemp(fallback);
-    if (made == nullptr || chdir(made) != 0 || !scenario::writeSettingsFile()) {
+    hostkit::ScratchDir dir;
+    if (!dir.enter("idlewarden-unload") || !scenario::writeSettingsFile()) {
         std::fprintf(stderr, "no temporary directory\n");
         return 1;
     }
-    void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        std::fprintf(stderr, "dlopen: %s\n", dlerror());
-        return 1;
-    }
-    talk = reinterpret_cast<void (*)(BotEvent&)>(dlsym(library, "talk"));
-    if (talk == nullptr) {
-        std::fprintf(stderr, "the module has no talk\n");
+    std::string error;
+    if (!hostkit::loadModule(path, module, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
     static scenario::Host host{&sendToModule};
@@ -42,11 +33,8 @@ int main(int argc, char** argv) {
     scenario::run(host);
     const uint32_t chats = scenario::recorder.chats;
     const uint32_t events = scenario::recorder.events;
-    const bool closed = dlclose(library) == 0;
-
-    std::remove("Idlewarden.ini");
-    std::remove("Idlewarden.ini.new");
-    rmdir(made);
+    const bool closed = hostkit::unloadModule(module);
+    dir.leave();
     int failed = 0;
     auto expect = [&failed](bool ok, const char* what) {
         if (!ok) {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "bot_harness.h"
+#include "hostkit/virtual_clock.h"
 #include "scratch_dir.h"
-#include "virtual_clock.h"
 
 using test::Lines;
 
@@ -20,12 +20,6 @@ const char* const StatusFormat = "Invalid command for !afkstatus , use ON or OFF
 const char* const NeedTime = "A Bot-Sysop must set a value for !afktime before this bot can be activated!";
 const char* const TurnedOn = "AFK Checking Turned ON Successfully";
 const char* const TurnedOff = "AFK Checking Turned OFF Successfully";
-
-// Runs the virtual clock for one test and gives the real one back after.
-struct ClockScope {
-    explicit ClockScope(uint64_t startMs) { virtual_clock::enable(startMs); }
-    ~ClockScope() { virtual_clock::disable(); }
-};
 
 struct CommandTest : ::testing::Test, test::BotHarness {
     PlayerRecord* sysop = players.make(40, 4, "Sysop");
@@ -169,7 +163,7 @@ TEST_F(CommandTest, AfkStatusTakesOnAndOffInAnyCase) {
 }
 
 TEST_F(CommandTest, SwitchingOnWatchesShipsOnlyAndNotExemptNames) {
-    ClockScope clock(1'000'000);
+    virtual_clock::Scope clock(1'000'000);
     players.join(1, 0, "Pilot", 1);
     players.join(2, 0, "Watcher", SpectatorShip);
     players.join(3, 0, "Keeper", 3);
@@ -193,7 +187,7 @@ TEST_F(CommandTest, SwitchingOnWatchesShipsOnlyAndNotExemptNames) {
 }
 
 TEST_F(CommandTest, OnlySwitchingOnAgainRestartsTheClocks) {
-    ClockScope clock(5'000'000);
+    virtual_clock::Scope clock(5'000'000);
     players.join(1, 0, "Pilot", 1);
     command(sysop, "afktime", "5");
     command(sysop, "afkstatus", "on");

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "fake_host.h"
+#include "scratch_dir.h"
 
+using test::connectEvent;
 using test::event;
 using test::version;
 using test::word;
@@ -14,13 +16,16 @@ const char* const Disconnected = "DLL plugin disconnected.";
 const char* const OutOfDate = "DLL plugin cannot connect.  This plugin is out of date.";
 const char* const TooOld = "DLL plugin cannot connect.  This plugin requires the latest version of Quorvane.";
 
+// Every test runs in an empty directory of its own: a settings file that
+// happens to lie in the directory the tests start from is never loaded.
 struct ModuleTest : ::testing::Test {
+    test::ScratchDir scratch;  // first in, last out
     test::LoadedModule module;
     test::Recorder host;
     test::Players players;
 
     void connect(uintptr_t handle, uint32_t versionWord, HostCallback cb = test::Recorder::callback()) {
-        module.send(event(handle, Connect, versionWord, reinterpret_cast<uintptr_t>(cb), word(&players.roster)));
+        module.send(connectEvent(handle, versionWord, cb, &players.list));
     }
     void command(uintptr_t handle, PlayerRecord* player, test::Command& c) {
         module.send(event(handle, CommandIssued, word(player), word(c.get())));
@@ -146,14 +151,14 @@ TEST_F(ModuleTest, DisconnectKeepsTheInstance) {
 }
 
 TEST(ModuleLifetime, UnloadReleasesEverythingAndAReloadStartsEmpty) {
+    test::ScratchDir scratch;
     test::Recorder host;
     test::Players players;
     auto* op = players.join(2, 4, "Op");
     players.join(3, 0, "Pilot");
     {
         test::LoadedModule module;
-        module.send(event(1, Connect, version(6, 6), word(reinterpret_cast<void*>(test::Recorder::callback())),
-                          word(&players.roster)));
+        module.send(connectEvent(1, version(6, 6), test::Recorder::callback(), &players.list));
         test::Command time("afktime", "5"), on("afkstatus", "on"), add("addexempt", "Zed");
         module.send(event(1, CommandIssued, word(op), word(time.get())));
         module.send(event(1, CommandIssued, word(op), word(on.get())));
@@ -162,8 +167,7 @@ TEST(ModuleLifetime, UnloadReleasesEverythingAndAReloadStartsEmpty) {
     }  // unloaded with a watched player and an exempt name: nothing is sent
     EXPECT_TRUE(host.take().empty());
     test::LoadedModule again;
-    again.send(event(1, Connect, version(6, 6), word(reinterpret_cast<void*>(test::Recorder::callback())),
-                     word(&players.roster)));
+    again.send(connectEvent(1, version(6, 6), test::Recorder::callback(), &players.list));
     test::Command show("afktime", "");
     again.send(event(1, CommandIssued, word(op), word(show.get())));
     EXPECT_EQ(host.takeLines(),

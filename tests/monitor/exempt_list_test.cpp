@@ -191,7 +191,7 @@ TEST_F(ExemptListBareTest, RemovalWatchesOnlyTheFirstRosterPlayerOfThatNameWhile
         }
         idlewarden::BotInstance fresh(1);
         fresh.callback = test::Recorder::callback();
-        fresh.roster = &seats.roster;
+        fresh.roster = &seats.list;
         fresh.enabled = c.enabled;
         fresh.afkTime = 1;
         // As the settings file can leave it: the same name more than once.

@@ -6,9 +6,10 @@
 #include <string>
 
 #include "fake_host.h"
+#include "hostkit/virtual_clock.h"
 #include "scratch_dir.h"
-#include "virtual_clock.h"
 
+using test::connectEvent;
 using test::event;
 using test::version;
 using test::word;
@@ -16,25 +17,13 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-struct ClockScope {
-    explicit ClockScope(uint64_t startMs) { virtual_clock::enable(startMs); }
-    ~ClockScope() { virtual_clock::disable(); }
-};
-
-std::string spectated(uint16_t ident, int minutes) {
-    const std::string id = std::to_string(ident) + ": ";
-    return id + "You have been spectated becuase you have not fired a weapon for the past " + std::to_string(minutes) +
-           " mins and are believed to be away from your keyboard!";
-}
-
 struct Session {
     test::LoadedModule module;
     test::Recorder host;
     test::Players players;
 
     void connect(uintptr_t handle) {
-        module.send(event(handle, Connect, version(6, 6), word(reinterpret_cast<void*>(test::Recorder::callback())),
-                          word(&players.roster)));
+        module.send(connectEvent(handle, version(6, 6), test::Recorder::callback(), &players.list));
     }
     Lines command(uintptr_t handle, PlayerRecord* player, const char* name, const char* params) {
         test::Command c(name, params);
@@ -54,7 +43,7 @@ struct Session {
 
 TEST(Session, ConnectLoadCommandSweepSaveReconnect) {
     test::ScratchDir dir;
-    ClockScope clock(10'000'000);
+    virtual_clock::Scope clock(10'000'000);
     test::ScratchDir::write("Idlewarden.ini",
                             "[Settings]\r\nEnabled=1\r\nAfkTime=5\r\n\r\n[Exemptions]\r\nName1=Keeper\r\n");
 
@@ -80,7 +69,7 @@ TEST(Session, ConnectLoadCommandSweepSaveReconnect) {
     virtual_clock::advance(4 * 60'000);
     s.module.send(event(7, WeaponFired, word(pilot)));
     virtual_clock::advance(60'000);
-    EXPECT_EQ(s.tick(7), (Lines{"2: *spec", "2: *spec", spectated(2, 5)}));
+    EXPECT_EQ(s.tick(7), test::spectated(2, 5));
     s.module.send(event(7, PlayerSpectated, word(idler)));
     idler->ship = SpectatorShip;
 
@@ -89,7 +78,7 @@ TEST(Session, ConnectLoadCommandSweepSaveReconnect) {
     idler->ship = 2;
     s.module.send(event(7, ShipChanged, word(idler), SpectatorShip));
     for (int i = 17; i < 76; ++i) EXPECT_EQ(s.tick(7), Lines{}) << "tick " << i;
-    EXPECT_EQ(s.tick(7), (Lines{"1: *spec", "1: *spec", spectated(1, 5)}));
+    EXPECT_EQ(s.tick(7), test::spectated(1, 5));
 
     // Change the settings and save them.
     EXPECT_EQ(s.command(7, op, "addexempt", "Newbie"), Lines{"50: Newbie Added Successfully!"});

@@ -31,7 +31,7 @@ struct BotHarness {
 
     BotHarness() {
         bot.callback = Recorder::callback();
-        bot.roster = &players.roster;
+        bot.roster = &players.list;
     }
 
     // The texts sent since the last take; every one must be a private

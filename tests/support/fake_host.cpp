@@ -1,9 +1,9 @@
 #include "fake_host.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
 #include <stdexcept>
+
+#include "hostkit/outgoing.h"
 
 namespace test {
 
@@ -16,10 +16,7 @@ void record(BotEvent& e) {
     s.handle = e.handle;
     s.code = e.code;
     std::memcpy(s.p, e.p, sizeof s.p);
-    const char* text = nullptr;
-    if (e.code == HostLog) text = reinterpret_cast<const char*>(e.p[0]);
-    if (e.code == SendChat) text = reinterpret_cast<const char*>(e.p[3]);
-    if (text != nullptr) s.text = text;
+    if (const char* text = hostkit::outgoingText(e)) s.text = text;
     current->events.push_back(s);
 }
 }  // namespace
@@ -48,54 +45,26 @@ std::vector<std::string> Recorder::takeLines() {
     return lines;
 }
 
-PlayerRecord* Players::make(uint16_t ident, int32_t access, const std::string& name, uint8_t ship) {
-    PlayerRecord& r = records.emplace_back();
-    std::memset(&r, 0xA5, sizeof r);  // host bytes the module must not read as ours
-    r.ident = ident;
-    r.access = access;
-    if (name.size() >= sizeof r.name) throw std::invalid_argument("name too long");
-    std::memcpy(r.name, name.c_str(), name.size() + 1);
-    r.ship = ship;
-    return &r;
-}
-
-PlayerRecord* Players::join(uint16_t ident, int32_t access, const std::string& name, uint8_t ship) {
-    PlayerRecord* player = make(ident, access, name, ship);
-    HostPlayerNode& node = nodes.emplace_back(HostPlayerNode{player, nullptr});
-    HostPlayerNode** tail = &roster.first;
-    while (*tail != nullptr) tail = &(*tail)->next;
-    *tail = &node;
-    return player;
-}
-
-void Players::leave(const PlayerRecord* player) {
-    for (HostPlayerNode** link = &roster.first; *link != nullptr; link = &(*link)->next) {
-        if ((*link)->item == player) {
-            *link = (*link)->next;
-            return;
-        }
-    }
+std::vector<std::string> spectated(uint16_t ident, uint16_t minutes) {
+    const std::string to = std::to_string(ident) + ": ";
+    return {to + "*spec", to + "*spec",
+            to + "You have been spectated becuase you have not fired a weapon for the past " + std::to_string(minutes) +
+                " mins and are believed to be away from your keyboard!"};
 }
 
 Command::Command(std::string commandName, std::string parameter)
     : name(std::move(commandName)), params(std::move(parameter)) {}
 
 CommandRecord* Command::get() {
-    std::memset(record.hostOwned, 0xA5, sizeof record.hostOwned);
-    record.name = name.c_str();
-    record.params = params.c_str();
+    record = hostkit::commandRecord(name.c_str(), params.c_str());
     return &record;
 }
 
 LoadedModule::LoadedModule(const char* path) {
-    library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) throw std::runtime_error(std::string("dlopen: ") + dlerror());
-    talk = reinterpret_cast<void (*)(BotEvent&)>(dlsym(library, "talk"));
-    if (talk == nullptr) throw std::runtime_error("module has no talk");
+    std::string error;
+    if (!hostkit::loadModule(path, file, error)) throw std::runtime_error(error);
 }
 
-LoadedModule::~LoadedModule() {
-    if (library != nullptr) dlclose(library);
-}
+LoadedModule::~LoadedModule() { hostkit::unloadModule(file); }
 
 }  // namespace test

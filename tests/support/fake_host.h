@@ -1,18 +1,26 @@
-// A test host: players, a roster and command records laid out as the host
-// lays them out, a recorder of everything the module sends, and a loader
-// that drives the built module file through `talk` exactly as a host does.
+// The GoogleTest side of the host kit: a recorder of everything the module
+// sends, command records that own their texts, and the built module file
+// loaded for the length of a test. Records, roster and events are the kit's
+// (tools/hostkit).
 #pragma once
 
 #include <cstdint>
-#include <deque>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "host/protocol.h"
-#include "host_events.h"
+#include "hostkit/events.h"
+#include "hostkit/host_records.h"
+#include "hostkit/module_loader.h"
 
 namespace test {
+
+using hostkit::connectEvent;
+using hostkit::event;
+using hostkit::version;
+using hostkit::word;
+// Host-owned player records with stable addresses, and their roster.
+using Players = hostkit::Roster;
 
 // One event that the module handed to the host's callback, with the text
 // that its pointer word carried at the time of the call.
@@ -42,19 +50,8 @@ struct Recorder {
     std::vector<std::string> takeLines();
 };
 
-// Host-owned records with stable addresses for the whole test.
-struct Players {
-    std::deque<PlayerRecord> records;
-    std::deque<HostPlayerNode> nodes;
-    HostPlayerList roster{nullptr};
-
-    // A player record (not on the roster).
-    PlayerRecord* make(uint16_t ident, int32_t access, const std::string& name, uint8_t ship = 1);
-    // A player record that is also appended to the roster.
-    PlayerRecord* join(uint16_t ident, int32_t access, const std::string& name, uint8_t ship = 1);
-    // Takes `player` off the roster (the record stays valid for the test).
-    void leave(const PlayerRecord* player);
-};
+// The three messages of one spectated player, as Recorder::takeLines shows them.
+std::vector<std::string> spectated(uint16_t ident, uint16_t minutes);
 
 // A command record with its own copies of the texts.
 struct Command {
@@ -67,16 +64,15 @@ struct Command {
     CommandRecord* get();
 };
 
-// The built module file, loaded with dlopen as a host loads it.
+// The built module file, loaded as a host loads it; throws when it cannot be.
 struct LoadedModule {
-    void* library = nullptr;
-    void (*talk)(BotEvent&) = nullptr;
+    hostkit::LoadedModule file;
 
     explicit LoadedModule(const char* path = IDLEWARDEN_MODULE_PATH);
-    ~LoadedModule();  // dlclose: the module's teardown runs
+    ~LoadedModule();  // unloaded: the module's teardown runs
     LoadedModule(const LoadedModule&) = delete;
 
-    void send(BotEvent e) const { talk(e); }
+    void send(BotEvent e) const { file.send(e); }
 };
 
 }  // namespace test

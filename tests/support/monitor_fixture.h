@@ -12,18 +12,10 @@
 
 #include "fake_host.h"
 #include "host/bot_instance.h"
+#include "hostkit/virtual_clock.h"
 #include "scratch_dir.h"
-#include "virtual_clock.h"
 
 namespace test {
-
-// The three messages of one spectated player, as Recorder::takeLines shows them.
-inline std::vector<std::string> spectated(uint16_t ident, uint16_t minutes) {
-    const std::string to = std::to_string(ident) + ": ";
-    return {to + "*spec", to + "*spec",
-            to + "You have been spectated becuase you have not fired a weapon for the past " + std::to_string(minutes) +
-                " mins and are believed to be away from your keyboard!"};
-}
 
 inline std::vector<std::string> joined(std::initializer_list<std::vector<std::string>> parts) {
     std::vector<std::string> all;
@@ -53,9 +45,7 @@ struct MonitorTest : ::testing::Test {
     }
     void TearDown() override { virtual_clock::disable(); }
 
-    void connect(HostCallback cb) {
-        module.send(event(Handle, Connect, version(6, 6), reinterpret_cast<uintptr_t>(cb), word(&players.roster)));
-    }
+    void connect(HostCallback cb) { module.send(connectEvent(Handle, version(6, 6), cb, &players.list)); }
     void send(uint32_t code, const PlayerRecord* player = nullptr, uintptr_t p1 = 0) {
         module.send(event(Handle, code, word(player), p1));
     }
@@ -97,7 +87,7 @@ struct BareBotTest : ::testing::Test {
     void SetUp() override {
         virtual_clock::enable(StartMs);
         bot.callback = Recorder::callback();
-        bot.roster = &players.roster;
+        bot.roster = &players.list;
     }
     void TearDown() override { virtual_clock::disable(); }
 

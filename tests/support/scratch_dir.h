@@ -5,33 +5,24 @@
 // see each other's files or write into the build tree.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
 
+#include "hostkit/scratch_dir.h"
+
 namespace test {
 
 struct ScratchDir {
-    std::filesystem::path path;
-    std::filesystem::path previous;
+    hostkit::ScratchDir dir;
+    const std::filesystem::path& path = dir.path;
 
-    ScratchDir() : previous(std::filesystem::current_path()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "idlewarden-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-        std::filesystem::current_path(path);
+    ScratchDir() {
+        if (!dir.enter("idlewarden")) throw std::runtime_error("cannot make a scratch directory");
     }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::current_path(previous, ignored);
-        std::filesystem::remove_all(path, ignored);
-    }
+    ~ScratchDir() { dir.leave(); }
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 

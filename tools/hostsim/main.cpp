@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "module_loader.h"
+#include "hostkit/module_loader.h"
+#include "hostkit/virtual_clock.h"
 #include "scenario.h"
 #include "sim_host.h"
 #include "terminal.h"
-#include "virtual_clock.h"
 
 namespace fs = std::filesystem;
 using namespace hostsim;

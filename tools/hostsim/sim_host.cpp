@@ -6,7 +6,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "virtual_clock.h"
+#include "hostkit/events.h"
+#include "hostkit/virtual_clock.h"
 
 namespace hostsim {
 
@@ -28,7 +29,7 @@ void hostCallback(BotEvent& event) {
     if (activeHost != nullptr) activeHost->received(event);
 }
 
-uintptr_t word(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
+using hostkit::word;
 
 std::string versionText(uint64_t v) { return std::to_string((v >> 16) & 0xFFFF) + "." + std::to_string(v & 0xFFFF); }
 

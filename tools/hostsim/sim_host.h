@@ -20,10 +20,15 @@
 #include <vector>
 
 #include "host/protocol.h"
-#include "module_loader.h"
+#include "hostkit/module_loader.h"
 #include "scenario.h"
 
 namespace hostsim {
+
+using hostkit::LoadedModule;
+using hostkit::loadModule;
+using hostkit::moduleFileName;
+using hostkit::unloadModule;
 
 // An expectation that did not hold; `what()` holds the whole report.
 struct ExpectationFailed : std::runtime_error {

@@ -5,7 +5,7 @@
 
 #include "module_loader.h"
 
-namespace hostsim {
+namespace hostkit {
 
 const char* moduleFileName() { return "idlewarden.so"; }
 
@@ -28,10 +28,10 @@ bool loadModule(const std::string& path, LoadedModule& module, std::string& erro
     return true;
 }
 
-void unloadModule(LoadedModule& module) {
-    if (module.library != nullptr) dlclose(module.library);
-    module.library = nullptr;
-    module.talk = nullptr;
+bool unloadModule(LoadedModule& module) {
+    const bool unloaded = module.library == nullptr || dlclose(module.library) == 0;
+    module = LoadedModule{};
+    return unloaded;
 }
 
-}  // namespace hostsim
+}  // namespace hostkit

@@ -1,4 +1,4 @@
-// Gives the module the host's clock, on Windows.
+// The Windows clock.
 //
 // The module reads its millisecond tick count with GetTickCount, imported
 // from KERNEL32.dll. Every call of an imported function goes through the
@@ -19,13 +19,10 @@
 #include "virtual_clock.h"
 
 namespace {
-bool virtualOn = false;
-uint64_t virtualMs = 0;
-
 // Same signature and calling convention as GetTickCount (stdcall on i686).
 DWORD WINAPI virtualGetTickCount() {
-    if (!virtualOn) return GetTickCount();
-    return static_cast<DWORD>(virtualMs);  // wraps after 2^32 ms like the real one
+    if (!virtual_clock::isEnabled()) return GetTickCount();
+    return static_cast<DWORD>(virtual_clock::now());  // wraps after 2^32 ms like the real one
 }
 
 // `rva` is an offset from the module's base, as every PE header field is.
@@ -37,9 +34,8 @@ T* at(HMODULE module, DWORD rva) {
 
 namespace virtual_clock {
 
-// Redirects `module`'s import of KERNEL32!GetTickCount to the virtual clock.
-// False, with `error` set, when the module has no such import.
-bool attachToModule(HMODULE module, std::string& error) {
+bool attachToModule(void* library, std::string& error) {
+    auto* module = static_cast<HMODULE>(library);
     const auto* dos = at<IMAGE_DOS_HEADER>(module, 0);
     const auto* nt = at<IMAGE_NT_HEADERS>(module, static_cast<DWORD>(dos->e_lfanew));
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -73,15 +69,5 @@ bool attachToModule(HMODULE module, std::string& error) {
     error = "does not import GetTickCount from KERNEL32.dll";
     return false;
 }
-
-void enable(uint64_t startMs) {
-    virtualMs = startMs;
-    virtualOn = true;
-}
-void disable() { virtualOn = false; }
-bool isEnabled() { return virtualOn; }
-uint64_t now() { return virtualMs; }
-void set(uint64_t ms) { virtualMs = ms; }
-void advance(uint64_t ms) { virtualMs += ms; }
 
 }  // namespace virtual_clock

@@ -7,13 +7,9 @@
 #include <windows.h>
 
 #include "module_loader.h"
+#include "virtual_clock.h"
 
-namespace virtual_clock {
-// Defined in virtual_clock_windows.cpp.
-bool attachToModule(HMODULE module, std::string& error);
-}  // namespace virtual_clock
-
-namespace hostsim {
+namespace hostkit {
 
 const char* moduleFileName() { return "idlewarden.dll"; }
 
@@ -42,10 +38,10 @@ bool loadModule(const std::string& path, LoadedModule& module, std::string& erro
     return true;
 }
 
-void unloadModule(LoadedModule& module) {
-    if (module.library != nullptr) FreeLibrary(static_cast<HMODULE>(module.library));
-    module.library = nullptr;
-    module.talk = nullptr;
+bool unloadModule(LoadedModule& module) {
+    const bool unloaded = module.library == nullptr || FreeLibrary(static_cast<HMODULE>(module.library)) != 0;
+    module = LoadedModule{};
+    return unloaded;
 }
 
-}  // namespace hostsim
+}  // namespace hostkit
