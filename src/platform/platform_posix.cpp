@@ -52,6 +52,23 @@ bool writeAll(int fd, const char* data, uint32_t size) {
     }
     return true;
 }
+
+// Flushes the directory that holds `path` (the entry the rename changed) to
+// the disk. `path` is overwritten: it is cut to the directory's name.
+// A file system that cannot sync a directory (EINVAL) has nothing to flush.
+bool syncDirectoryOf(char* path, uint32_t length) {
+    uint32_t slash = length;
+    while (slash > 0 && path[slash - 1] != '/') --slash;
+    const char* directory = ".";
+    if (slash > 0) {
+        path[slash == 1 ? 1 : slash - 1] = '\0';  // "/name" keeps its root
+        directory = path;
+    }
+    const int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = fsync(fd) == 0 || errno == EINVAL;
+    return close(fd) == 0 && synced;
+}
 }  // namespace
 
 bool replaceFile(const char* path, const char* data, uint32_t size) {
@@ -65,7 +82,10 @@ bool replaceFile(const char* path, const char* data, uint32_t size) {
         unlink(temporary.c_str());
         return false;
     }
-    return true;
+    // The rename is durable only once the directory is on the disk too (the
+    // Windows side's write-through does the same). The temporary name is not
+    // needed any more: its buffer holds the directory's name.
+    return syncDirectoryOf(temporary.chars, temporary.length);
 }
 
 }  // namespace idlewarden::platform
