@@ -1,7 +1,8 @@
 // A plain driver for the fuzz targets: runs the target once on every file
 // named on the command line (directories are walked). Used where libFuzzer
 // is not at hand, so that the corpora and the saved crash inputs replay
-// under any compiler as ordinary tests.
+// under any compiler as ordinary tests. Finding no input at all is a
+// failure: a replay that runs nothing proves nothing.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -35,6 +36,10 @@ int main(int argc, char** argv) {
         } else if (std::filesystem::exists(path)) {
             inputs.push_back(path);
         }
+    }
+    if (inputs.empty()) {
+        std::fprintf(stderr, "no inputs to replay\n");
+        return 1;
     }
     // The paths are absolute first: the target may change the directory.
     if (LLVMFuzzerInitialize != nullptr) LLVMFuzzerInitialize(&argc, &argv);
