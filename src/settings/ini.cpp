@@ -1,27 +1,9 @@
 #include "settings/ini.h"
 
-#include <cstdio>
-#include <new>
-
 #include "kit/text.h"
 #include "platform/platform.h"
 
 namespace idlewarden {
-
-bool readTextFile(const char* path, String& text) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    String content;
-    bool ok = true;
-    char chunk[4096];
-    size_t n = 0;
-    while (ok && (n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        ok = content.length + n < 0x7FFFFFFFu && content.append(chunk, static_cast<uint32_t>(n));
-    }
-    ok = ok && !std::ferror(file);
-    (void)std::fclose(file);  // read only: nothing is lost if closing fails
-    return ok && text.assign(content);
-}
 
 namespace ini_detail {
 

@@ -21,10 +21,6 @@ struct TextSpan {
     uint32_t length = 0;
 };
 
-// Reads the whole file at `path` into `text`. False when it cannot be read
-// (missing included) or memory is short; `text` is then unchanged.
-bool readTextFile(const char* path, String& text);
-
 // Finds `key` in `section`. False when the section or key is missing.
 bool iniLookup(const String& text, const char* section, const char* key, TextSpan& value);
 
