@@ -72,31 +72,79 @@ uint32_t storedName(const TextSpan& value, char (&into)[ExemptName::Size]) {
 
 namespace {
 
-// A name in its compared form (stored form, letters lowered, zero-padded)
-// with its place: the records of the list first, then the plan's lines.
-struct IndexEntry {
-    uint64_t form[3];
-    uint32_t place;
-};
-static_assert(sizeof(IndexEntry::form) >= ExemptName::Size);
+// A name in its compared form: the stored form with its letters lowered,
+// zero-padded to three words.
+struct Form {
+    uint64_t word[3];
 
-void setForm(IndexEntry& entry, const char (&stored)[ExemptName::Size], uint32_t place) {
-    char lowered[sizeof entry.form] = {};
-    for (uint32_t i = 0; i < ExemptName::Size && stored[i] != '\0'; ++i) lowered[i] = toLowerAscii(stored[i]);
-    std::memcpy(entry.form, lowered, sizeof entry.form);
-    entry.place = place;
-}
-
-bool sameForm(const IndexEntry& a, const IndexEntry& b) {
-    return a.form[0] == b.form[0] && a.form[1] == b.form[1] && a.form[2] == b.form[2];
-}
-
-bool formBefore(const IndexEntry& a, const IndexEntry& b) {
-    for (int i = 0; i < 3; ++i) {
-        if (a.form[i] != b.form[i]) return a.form[i] < b.form[i];
+    static Form of(const char (&stored)[ExemptName::Size]) {
+        char lowered[sizeof(Form::word)] = {};
+        for (uint32_t i = 0; i < ExemptName::Size && stored[i] != '\0'; ++i) lowered[i] = toLowerAscii(stored[i]);
+        Form form;
+        std::memcpy(form.word, lowered, sizeof form.word);
+        return form;
     }
-    return a.place < b.place;
-}
+    bool operator==(const Form& other) const {
+        return word[0] == other.word[0] && word[1] == other.word[1] && word[2] == other.word[2];
+    }
+};
+static_assert(sizeof(Form) >= ExemptName::Size);
+
+// The temporary index of one load: an open-addressing hash set of forms,
+// each with its place (the list's records first, then the plan's lines).
+// Sized once for everything that may go in, so at most half full: O(1) per
+// name. The hash is seeded per load (from a heap address), so that a file
+// cannot be prepared against one fixed function.
+struct FormIndex {
+    struct Slot {
+        Form form;
+        uint32_t place;  // Empty when unused
+    };
+    static constexpr uint32_t Empty = 0xFFFFFFFFu;
+
+    Slot* slots = nullptr;
+    uint64_t mask = 0;
+    uint64_t key = 0;
+
+    FormIndex() = default;
+    ~FormIndex() { delete[] slots; }
+    FormIndex(const FormIndex&) = delete;
+    FormIndex& operator=(const FormIndex&) = delete;
+
+    bool make(uint64_t entries, uint64_t seed) {
+        uint64_t size = 16;
+        while (size < 2 * entries) size *= 2;
+        if (size > (uint64_t{1} << 32)) return false;
+        slots = new (std::nothrow) Slot[size];
+        if (slots == nullptr) return false;
+        for (uint64_t i = 0; i < size; ++i) slots[i].place = Empty;
+        mask = size - 1;
+        key = seed | 1u;
+        return true;
+    }
+
+    uint64_t hash(const Form& form) const {
+        uint64_t h = key;
+        for (const uint64_t w : form.word) {
+            h = (h ^ w) * 0x9E3779B97F4A7C15u;
+            h ^= h >> 29;
+        }
+        return h;
+    }
+
+    // The place already held by `form`, or Empty after putting it in at `place`.
+    uint32_t findOrAdd(const Form& form, uint32_t place) {
+        for (uint64_t i = hash(form) & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots[i];
+            if (slot.place == Empty) {
+                slot.form = form;
+                slot.place = place;
+                return Empty;
+            }
+            if (slot.form == form) return slot.place;
+        }
+    }
+};
 
 }  // namespace
 
@@ -143,41 +191,29 @@ bool NamePlan::make(const String& text, const ExemptList& list) {
     }
     if (candidates == 0) return true;
 
-    // The index: every record of the list and every candidate line in its
-    // compared form, sorted by form and then place; in each run of one form
-    // the first place keeps its name and every later line is a duplicate.
-    const uint64_t total = uint64_t{list.nodeCount} + candidates;
-    IndexEntry* index = total > 0xFFFFFFFFu ? nullptr : new (std::nothrow) IndexEntry[total];
-    if (index == nullptr) {
+    // Every record of the list, then each candidate in K order: the first
+    // place of a form keeps its name, every later line is a duplicate.
+    FormIndex index;
+    if (!index.make(uint64_t{list.nodeCount} + candidates, reinterpret_cast<uintptr_t>(lines))) {
         delete[] lines;
         lines = nullptr;
         count = 0;
         return false;
     }
-    uint32_t n = 0;
-    for (auto* node = list.firstNode; node != nullptr && n < list.nodeCount; node = node->nextNode) {
-        setForm(index[n], node->item->text, n);
-        ++n;
+    uint32_t listed = 0;
+    for (auto* node = list.firstNode; node != nullptr && listed < list.nodeCount; node = node->nextNode) {
+        index.findOrAdd(Form::of(node->item->text), listed++);
     }
-    const uint32_t listed = n;
     for (uint32_t i = 0; i < count; ++i) {
-        if (lines[i].fate != NameFate::Loaded) continue;
-        storedName(lines[i].value(), stored);
-        setForm(index[n++], stored, listed + i);
-    }
-    std::sort(index, index + n, formBefore);
-    for (uint32_t i = 1; i < n; ++i) {
-        uint32_t first = i - 1;
-        while (i < n && sameForm(index[i], index[first])) {
-            if (index[i].place >= listed) {
-                NameLine& line = lines[index[i].place - listed];
-                line.fate = NameFate::AlreadyListed;
-                line.repeats = index[first].place >= listed ? index[first].place - listed : NameLine::NoLine;
-            }
-            ++i;
+        NameLine& line = lines[i];
+        if (line.fate != NameFate::Loaded) continue;
+        storedName(line.value(), stored);
+        const uint32_t first = index.findOrAdd(Form::of(stored), listed + i);
+        if (first != FormIndex::Empty) {
+            line.fate = NameFate::AlreadyListed;
+            line.repeats = first >= listed ? first - listed : NameLine::NoLine;
         }
     }
-    delete[] index;
     return true;
 }
 

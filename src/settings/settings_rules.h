@@ -66,9 +66,9 @@ struct NameLine {
 // K, the first first), each with its fate against `list` as it stands: the
 // first line of a K counts, an empty value is skipped, and a name whose
 // stored form (first 19 bytes, ASCII letters without case) is on the list or
-// came earlier in K order is skipped. Costs O(n log n) in the names and
-// lines; holds one temporary index while it runs. False, with `lines` null,
-// when memory is short.
+// came earlier in K order is skipped. Costs a sort of the lines by K and
+// O(1) per name in a temporary hash index, freed before it returns. False,
+// with `lines` null, when memory is short.
 struct NamePlan {
     NameLine* lines = nullptr;
     uint32_t count = 0;
