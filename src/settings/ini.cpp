@@ -63,15 +63,19 @@ bool spanEqualsIgnoreCase(const TextSpan& span, const char* text) {
     return text[i] == '\0';
 }
 
-bool seekSection(const String& text, const char* section, const char*& cursor) {
+const char* textStart(const String& text) {
     const char* start = text.c_str();
-    const char* end = start + text.length;
     // A byte order mark in front of the first line is not part of it.
     if (text.length >= 3 && static_cast<unsigned char>(start[0]) == 0xEF &&
         static_cast<unsigned char>(start[1]) == 0xBB && static_cast<unsigned char>(start[2]) == 0xBF) {
         start += 3;
     }
-    cursor = start;
+    return start;
+}
+
+bool seekSection(const String& text, const char* section, const char*& cursor) {
+    const char* end = text.c_str() + text.length;
+    cursor = textStart(text);
     TextSpan line, name;
     while (nextLine(cursor, end, line)) {
         if (isSectionLine(line, name) && spanEqualsIgnoreCase(name, section)) return true;
