@@ -97,6 +97,25 @@ if [ "$rc" -ne 1 ]; then
   cat "$scratch/wrong_text.txt" >&2
   failed=$((failed + 1))
 fi
+# The settings check reads a file as the module does on Windows too: the
+# fixtures' whole output (line ends aside) and exit codes, and exit 2 for a
+# missing file.
+for fixture in clean:0 flawed:1 missing:2; do
+  name=${fixture%%:*}
+  want=${fixture##*:}
+  rc=0
+  (cd tests/scenarios/settings_check && timeout 300 "$wine" "$hostsim" --module "$module" --check-settings "$name.ini") \
+    </dev/null >"$scratch/check_$name.txt" 2>&1 || rc=$?
+  tr -d '\r' <"$scratch/check_$name.txt" >"$scratch/check_$name.lf"
+  expected=tests/scenarios/settings_check/$name.expected
+  if [ "$rc" -ne "$want" ] || { [ -f "$expected" ] && ! cmp -s "$expected" "$scratch/check_$name.lf"; }; then
+    echo "FAIL: --check-settings $name.ini under Wine (exit $rc, expected $want)" >&2
+    cat "$scratch/check_$name.txt" >&2
+    failed=$((failed + 1))
+  else
+    passed=$((passed + 1))
+  fi
+done
 echo "wine: $passed passed, $failed failed"
 if ((failed > 0 || passed == 0)); then
   exit 1

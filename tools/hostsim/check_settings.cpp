@@ -1,6 +1,7 @@
 #include "check_settings.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <random>
@@ -141,6 +142,7 @@ bool makeScratchDirectory(fs::path& dir) {
         dir = base / ("hostsim-check-" + std::to_string(device()) + std::to_string(device()));
         if (fs::create_directory(dir, ec)) return true;
     }
+    dir.clear();  // not ours to remove
     return false;
 }
 
@@ -177,8 +179,12 @@ int checkSettings(const std::string& file, const std::string& modulePath) {
     std::error_code ec;
     const fs::path startDir = fs::current_path(ec);
     fs::path scratch;
-    if (!makeScratchDirectory(scratch) || !fs::copy_file(file, scratch / "Idlewarden.ini", ec) ||
-        (fs::current_path(scratch, ec), ec)) {
+    bool ready = makeScratchDirectory(scratch) && fs::copy_file(file, scratch / "Idlewarden.ini", ec);
+    if (ready) {
+        fs::current_path(scratch, ec);
+        ready = !ec;
+    }
+    if (!ready) {
         std::cerr << "hostsim: error: cannot set up a scratch directory for the check\n";
         unloadModule(module);
         if (!scratch.empty()) fs::remove_all(scratch, ec);
