@@ -92,32 +92,37 @@ static_assert(sizeof(Form) >= ExemptName::Size);
 
 // The temporary index of one load: an open-addressing hash set of forms,
 // each with its place (the list's records first, then the plan's lines).
-// Sized once for everything that may go in, so at most half full: O(1) per
-// name. The hash is seeded per load (from a heap address), so that a file
-// cannot be prepared against one fixed function.
+// Sized once for every place, so at most half full: O(1) per name. A slot
+// is one word (high half: more bits of the hash; low half: place + 1, 0
+// when free), the forms lie apart by place, so that the probed table stays
+// small. One allocation holds both. The hash is seeded per load (from a
+// heap address), so that a file cannot be prepared against one fixed
+// function.
 struct FormIndex {
-    struct Slot {
-        Form form;
-        uint32_t place;  // Empty when unused
-    };
     static constexpr uint32_t Empty = 0xFFFFFFFFu;
 
-    Slot* slots = nullptr;
+    uint64_t* block = nullptr;
+    Form* forms = nullptr;  // by place
+    uint64_t* slots = nullptr;
     uint64_t mask = 0;
     uint64_t key = 0;
 
     FormIndex() = default;
-    ~FormIndex() { delete[] slots; }
+    ~FormIndex() { delete[] block; }
     FormIndex(const FormIndex&) = delete;
     FormIndex& operator=(const FormIndex&) = delete;
 
-    bool make(uint64_t entries, uint64_t seed) {
+    bool make(uint64_t places, uint64_t seed) {
         uint64_t size = 16;
-        while (size < 2 * entries) size *= 2;
-        if (size > (uint64_t{1} << 32)) return false;
-        slots = new (std::nothrow) Slot[size];
-        if (slots == nullptr) return false;
-        for (uint64_t i = 0; i < size; ++i) slots[i].place = Empty;
+        while (size < 2 * places) size *= 2;
+        if (places >= 0xFFFFFFFFu) return false;
+        constexpr uint64_t formWords = sizeof(Form) / sizeof(uint64_t);
+        block = new (std::nothrow) uint64_t[places * formWords + size];
+        if (block == nullptr) return false;
+        static_assert(alignof(Form) == alignof(uint64_t));
+        forms = reinterpret_cast<Form*>(block);
+        slots = block + places * formWords;
+        for (uint64_t i = 0; i < size; ++i) slots[i] = 0;
         mask = size - 1;
         key = seed | 1u;
         return true;
@@ -132,16 +137,21 @@ struct FormIndex {
         return h;
     }
 
-    // The place already held by `form`, or Empty after putting it in at `place`.
-    uint32_t findOrAdd(const Form& form, uint32_t place) {
-        for (uint64_t i = hash(form) & mask;; i = (i + 1) & mask) {
-            Slot& slot = slots[i];
-            if (slot.place == Empty) {
-                slot.form = form;
-                slot.place = place;
+    void prefetch(uint64_t h) const { __builtin_prefetch(&slots[h & mask]); }
+
+    // The place already held by `form` (whose hash is `h`), or Empty after
+    // putting it in at `place`.
+    uint32_t findOrAdd(const Form& form, uint64_t h, uint32_t place) {
+        const uint64_t tag = h & 0xFFFFFFFF00000000u;
+        for (uint64_t i = h & mask;; i = (i + 1) & mask) {
+            const uint64_t slot = slots[i];
+            if (slot == 0) {
+                slots[i] = tag | (uint64_t{place} + 1);
+                forms[place] = form;
                 return Empty;
             }
-            if (slot.form == form) return slot.place;
+            const auto held = static_cast<uint32_t>(slot) - 1;
+            if ((slot & 0xFFFFFFFF00000000u) == tag && forms[held] == form) return held;
         }
     }
 };
@@ -168,10 +178,11 @@ bool NamePlan::make(const String& text, const ExemptList& list) {
         return true;
     });
     // In K order; of two lines with one K the earlier in the file first (the
-    // values lie in the text in file order).
-    std::sort(lines, lines + count, [](const NameLine& a, const NameLine& b) {
+    // values lie in the text in file order). A saved file is in order already.
+    const auto before = [](const NameLine& a, const NameLine& b) {
         return a.number != b.number ? a.number < b.number : a.start < b.start;
-    });
+    };
+    if (!std::is_sorted(lines, lines + count, before)) std::sort(lines, lines + count, before);
     char stored[ExemptName::Size];
     uint32_t candidates = 0;
     uint32_t firstOfNumber = 0;
@@ -194,7 +205,7 @@ bool NamePlan::make(const String& text, const ExemptList& list) {
     // Every record of the list, then each candidate in K order: the first
     // place of a form keeps its name, every later line is a duplicate.
     FormIndex index;
-    if (!index.make(uint64_t{list.nodeCount} + candidates, reinterpret_cast<uintptr_t>(lines))) {
+    if (!index.make(uint64_t{list.nodeCount} + count, reinterpret_cast<uintptr_t>(lines))) {
         delete[] lines;
         lines = nullptr;
         count = 0;
@@ -202,14 +213,39 @@ bool NamePlan::make(const String& text, const ExemptList& list) {
     }
     uint32_t listed = 0;
     for (auto* node = list.firstNode; node != nullptr && listed < list.nodeCount; node = node->nextNode) {
-        index.findOrAdd(Form::of(node->item->text), listed++);
+        const Form form = Form::of(node->item->text);
+        index.findOrAdd(form, index.hash(form), listed++);
     }
-    for (uint32_t i = 0; i < count; ++i) {
-        NameLine& line = lines[i];
-        if (line.fate != NameFate::Loaded) continue;
-        storedName(line.value(), stored);
-        const uint32_t first = index.findOrAdd(Form::of(stored), listed + i);
+    // The candidates go in in K order, each hashed a few lines ahead so that
+    // its slot is on its way from memory when its turn comes.
+    constexpr uint32_t Ahead = 8;
+    struct Pending {
+        Form form;
+        uint64_t hash;
+        uint32_t line;
+    } ahead[Ahead];
+    uint32_t next = 0, oldest = 0, waiting = 0;
+    const auto hashNext = [&] {
+        while (next < count && lines[next].fate != NameFate::Loaded) ++next;
+        if (next == count) return false;
+        Pending& p = ahead[(oldest + waiting++) % Ahead];
+        storedName(lines[next].value(), stored);
+        p.form = Form::of(stored);
+        p.hash = index.hash(p.form);
+        p.line = next++;
+        index.prefetch(p.hash);
+        return true;
+    };
+    while (waiting < Ahead && hashNext()) {
+    }
+    while (waiting > 0) {
+        const Pending p = ahead[oldest];
+        oldest = (oldest + 1) % Ahead;
+        --waiting;
+        hashNext();
+        const uint32_t first = index.findOrAdd(p.form, p.hash, listed + p.line);
         if (first != FormIndex::Empty) {
+            NameLine& line = lines[p.line];
             line.fate = NameFate::AlreadyListed;
             line.repeats = first >= listed ? first - listed : NameLine::NoLine;
         }
