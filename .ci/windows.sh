@@ -22,7 +22,7 @@ fi
 # ---- builds: warnings are errors; both packages carry hostsim.exe
 echo "== cross builds"
 cmake --no-warn-unused-cli -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DIDLEWARDEN_WERROR=ON >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DIDLEWARDEN_WERROR=ON -DIDLEWARDEN_TOOLS=ON >/dev/null
 cmake --no-warn-unused-cli -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DIDLEWARDEN_WERROR=ON >/dev/null
 cmake --build build-win32 -j2
