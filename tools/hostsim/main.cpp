@@ -41,6 +41,7 @@ const char* const Usage =
     "  --bare          interactive mode without the default connect\n"
     "  --check-settings FILE   explain how the module reads settings file FILE\n"
     "                  (exit 0 clean, 1 warnings, 2 unreadable)\n"
+    "  --version       the release of hostsim and the module it comes with\n"
     "  --help          this text\n";
 
 struct Args {
@@ -89,6 +90,9 @@ int main(int argc, char** argv) {
         };
         if (a == "--help" || a == "-h") {
             std::cout << Usage;
+            return 0;
+        } else if (a == "--version") {
+            std::cout << "hostsim (Idlewarden) " IDLEWARDEN_VERSION "\n";
             return 0;
         } else if (a == "--module") {
             if (!value(args.module)) return usageError("--module needs a path");
