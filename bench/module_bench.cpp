@@ -23,7 +23,6 @@
 #include "hostkit/events.h"
 #include "hostkit/host_records.h"
 #include "hostkit/module_loader.h"
-#include "hostkit/scratch_dir.h"
 #include "hostkit/virtual_clock.h"
 
 // ---- allocation counting ----
@@ -361,15 +360,3 @@ void BM_ListExempt(benchmark::State& state) {
 BENCHMARK(BM_ListExempt)->Arg(100);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    // The module reads and writes its settings file in the current directory.
-    hostkit::ScratchDir dir;
-    if (!dir.enter("idlewarden-bench")) return 1;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    dir.leave();
-    return 0;
-}

@@ -17,7 +17,6 @@
 #include "host/protocol.h"
 #include "hostkit/events.h"
 #include "hostkit/module_loader.h"
-#include "hostkit/scratch_dir.h"
 
 namespace {
 
@@ -71,15 +70,3 @@ void BM_ConnectWithNames(benchmark::State& state) {
 BENCHMARK(BM_ConnectWithNames)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    // The module reads its settings file in the current directory.
-    hostkit::ScratchDir dir;
-    if (!dir.enter("idlewarden-settings-bench")) return 1;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    dir.leave();
-    return 0;
-}
