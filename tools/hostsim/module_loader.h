@@ -11,7 +11,7 @@
 
 namespace hostsim {
 
-using TalkFunction = void (*)(BotEvent&);
+using TalkFunction = void(IDLEWARDEN_CDECL*)(BotEvent&);
 
 struct LoadedModule {
     void* library = nullptr;      // the system's handle of the loaded file
