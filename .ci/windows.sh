@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-wine64=/usr/lib/wine/wine64
+wine=/usr/lib/wine/wine64
 wine32=/usr/lib/wine/wine
 source .ci/probe32.sh
 run32=0
@@ -19,7 +19,7 @@ if native32; then run32=1; fi
 need=()
 command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-i686)
 command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-x86-64)
-[ -x "$wine64" ] || need+=(wine64)
+[ -x "$wine" ] || need+=(wine64)
 # 32-bit Wine comes from the i386 architecture (it may bring 64-bit packages
 # up to its own version).
 if ((run32)); then
@@ -32,8 +32,8 @@ if ((${#need[@]})); then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-# ---- builds: warnings are errors; each has its hostsim.exe (and the
-# 32-bit one cdecl_check.exe)
+# ---- builds: warnings are errors; both packages carry hostsim.exe, and
+# the 32-bit build has cdecl_check.exe too
 echo "== cross builds"
 cmake --no-warn-unused-cli -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
   -DCMAKE_BUILD_TYPE=Release -DIDLEWARDEN_WERROR=ON -DIDLEWARDEN_TOOLS=ON >/dev/null
@@ -65,6 +65,33 @@ echo "== DLL tables"
 check_tables i686-w64-mingw32-objdump build-win32/idlewarden.dll
 check_tables x86_64-w64-mingw32-objdump build-win64/idlewarden.dll
 
+# ---- version resource
+# The release number of CMakeLists.txt's project() must reach the DLL's
+# VERSIONINFO: a resource directory, and FileVersion and ProductVersion
+# (UTF-16 strings in it) equal to the CMake version.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win32/CMakeCache.txt)
+check_version() {
+  local triple=$1 dll=$2 texts key value want
+  if ! "$triple-objdump" -p "$dll" | awk '/Resource Directory \[\.rsrc\]/ && $3 != "00000000" {found=1} END {exit !found}'; then
+    echo "FAIL: $dll has no resource directory" >&2
+    return 1
+  fi
+  texts=$("$triple-strings" -el "$dll")
+  for key in FileVersion ProductVersion ProductName; do
+    value=$(grep -x -A1 "$key" <<<"$texts" | sed -n 2p)
+    want=$version
+    [ "$key" = ProductName ] && want=Idlewarden
+    echo "$dll: $key $value"
+    if [ "$value" != "$want" ]; then
+      echo "FAIL: $dll: $key is \"$value\", not \"$want\"" >&2
+      return 1
+    fi
+  done
+}
+echo "== version resource ($version)"
+check_version i686-w64-mingw32 build-win32/idlewarden.dll
+check_version x86_64-w64-mingw32 build-win64/idlewarden.dll
+
 # ---- scenario suite under Wine, for each DLL with the hostsim.exe of its build
 # One throw-away 64-bit prefix for both (its first start takes seconds); it
 # runs 32-bit programs too, as 64-bit Windows does. Each scenario runs in a
@@ -74,11 +101,11 @@ export WINEDEBUG=-all WINEPREFIX
 WINEPREFIX=$(mktemp -d)
 scratch=$(mktemp -d)
 cleanup() {
-  "${wine64%/*}/wineserver" -k >/dev/null 2>&1 || true
+  "${wine%/*}/wineserver" -k >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX" "$scratch"
 }
 trap cleanup EXIT
-"$wine64" wineboot --init >/dev/null 2>&1 || true
+"$wine" wineboot --init >/dev/null 2>&1 || true
 
 # scenario_suite NAME WINE BUILD: plays the scenarios with BUILD/hostsim.exe
 # against BUILD/idlewarden.dll under WINE; fails when one fails.
@@ -118,7 +145,7 @@ scenario_suite() {
 suites=0
 echo "== scenario suite under wine64 (build-win64)"
 TIMEFORMAT="wine64: suite took %R s"
-time scenario_suite wine64 "$wine64" build-win64 || suites=1
+time scenario_suite wine64 "$wine" build-win64 || suites=1
 if ((run32)); then
   echo "== talk is cdecl, under 32-bit Wine (build-win32)"
   timeout 300 "$wine32" "$root/build-win32/cdecl_check.exe" "$root/build-win32/idlewarden.dll" </dev/null || suites=1
@@ -133,18 +160,69 @@ if ((suites)); then
 fi
 
 # ---- packages
+# Each ZIP holds one folder with the DLL, the operators' documents, the
+# inactive example settings and hostsim with its demo; an Idlewarden.ini
+# anywhere in it would take effect when unpacked into a host's folder, so
+# there must be none. The demo then runs from the unpacked 64-bit package
+# with the command line that README.txt gives the operator.
 echo "== packages"
+package_files="idlewarden.dll README.txt LICENSE.txt CHANGELOG.txt Idlewarden.example.ini
+  hostsim/hostsim.exe hostsim/arena.scn hostsim/arena.ini"
 for build in build-win32 build-win64; do
-  (cd "$build" && cpack -G ZIP >/dev/null)
   arch=${build#build-}
-  zip=$(ls "$build"/idlewarden-*-"$arch".zip)
+  top=idlewarden-$version-$arch
+  rm -f "$build"/idlewarden-*.zip
+  (cd "$build" && cpack -G ZIP >/dev/null)
+  zip=$build/$top.zip
+  if [ ! -f "$zip" ]; then
+    echo "FAIL: cpack made no $zip" >&2
+    exit 1
+  fi
   listing=$(cmake -E tar tf "$zip")
   echo "$zip:" $listing
-  for file in idlewarden.dll README.md Idlewarden.ini; do
-    if ! grep -q "/$file\$" <<<"$listing"; then
+  for file in $package_files; do
+    if ! grep -qx "$top/$file" <<<"$listing"; then
       echo "FAIL: $zip lacks $file" >&2
       exit 1
     fi
   done
+  if grep -qix '.*/idlewarden\.ini' <<<"$listing"; then
+    echo "FAIL: $zip holds an active settings file: $(grep -ix '.*/idlewarden\.ini' <<<"$listing")" >&2
+    exit 1
+  fi
+  mkdir -p "$scratch/unpacked-$arch"
+  (cd "$scratch/unpacked-$arch" && cmake -E tar xf "$root/$zip")
+  # The packaged DLL is stripped: its version resource must survive that.
+  triple=i686-w64-mingw32
+  [ "$arch" = win64 ] && triple=x86_64-w64-mingw32
+  check_version "$triple" "$scratch/unpacked-$arch/$top/idlewarden.dll" >/dev/null
 done
+package=$scratch/unpacked-win64/idlewarden-$version-win64
+reported=$(cd "$package" && "$wine" 'hostsim\hostsim.exe' --version </dev/null | tr -d '\r')
+if [ "$reported" != "hostsim (Idlewarden) $version" ]; then
+  echo "FAIL: hostsim --version says \"$reported\", CMake says $version" >&2
+  exit 1
+fi
+if ! (cd "$package" && timeout 300 "$wine" 'hostsim\hostsim.exe' --module idlewarden.dll --no-color 'hostsim\arena.scn') \
+  </dev/null >"$scratch/package-demo.txt" 2>&1; then
+  echo "FAIL: the demo does not run from the unpacked package" >&2
+  cat "$scratch/package-demo.txt" >&2
+  exit 1
+fi
+if [ -n "$(find "$package" -iname idlewarden.ini)" ]; then
+  echo "FAIL: the demo wrote a settings file into the package folder" >&2
+  exit 1
+fi
+echo "package demo: $(grep -c . "$scratch/package-demo.txt") lines of output, exit 0"
+# The example settings file must read clean (exit 0) with the settings checker.
+if (cd "$package" && "$wine" 'hostsim\hostsim.exe' --help </dev/null) | grep -q -- --check-settings; then
+  if ! (cd "$package" && "$wine" 'hostsim\hostsim.exe' --module idlewarden.dll --check-settings Idlewarden.example.ini) \
+    </dev/null >"$scratch/check-example.txt" 2>&1; then
+    echo "FAIL: Idlewarden.example.ini does not check clean" >&2
+    cat "$scratch/check-example.txt" >&2
+    exit 1
+  fi
+else
+  echo "note: this hostsim has no --check-settings; the example file is not checked"
+fi
 echo "== windows checks passed"

@@ -38,6 +38,7 @@ const char* const Usage =
     "  --color, --no-color   force colour on or off (default: on a terminal\n"
     "                  unless NO_COLOR is set)\n"
     "  --bare          interactive mode without the default connect\n"
+    "  --version       the release of hostsim and the module it comes with\n"
     "  --help          this text\n";
 
 struct Args {
@@ -85,6 +86,9 @@ int main(int argc, char** argv) {
         };
         if (a == "--help" || a == "-h") {
             std::cout << Usage;
+            return 0;
+        } else if (a == "--version") {
+            std::cout << "hostsim (Idlewarden) " IDLEWARDEN_VERSION "\n";
             return 0;
         } else if (a == "--module") {
             if (!value(args.module)) return usageError("--module needs a path");
