@@ -138,6 +138,27 @@ scenario_suite() {
     cat "$scratch/$name/wrong_text.txt" >&2
     failed=$((failed + 1))
   fi
+  # The settings check reads a file as the module does on Windows too: the
+  # fixtures' whole output (line ends aside) and exit codes, and exit 2 for a
+  # missing file.
+  local fixture file want expected out
+  for fixture in clean:0 flawed:1 missing:2; do
+    file=${fixture%%:*}
+    want=${fixture##*:}
+    out=$scratch/$name/check_$file
+    rc=0
+    (cd tests/scenarios/settings_check && timeout 300 "$wine" "$hostsim" --module "$module" --check-settings "$file.ini") \
+      </dev/null >"$out.txt" 2>&1 || rc=$?
+    tr -d '\r' <"$out.txt" >"$out.lf"
+    expected=tests/scenarios/settings_check/$file.expected
+    if [ "$rc" -ne "$want" ] || { [ -f "$expected" ] && ! cmp -s "$expected" "$out.lf"; }; then
+      echo "FAIL: $name: --check-settings $file.ini under Wine (exit $rc, expected $want)" >&2
+      cat "$out.txt" >&2
+      failed=$((failed + 1))
+    else
+      passed=$((passed + 1))
+    fi
+  done
   echo "$name: $passed passed, $failed failed"
   ((failed == 0 && passed > 0))
 }
