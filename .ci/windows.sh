@@ -1,25 +1,39 @@
 #!/usr/bin/env bash
-# The Windows module: cross builds of the 32- and 64-bit DLLs, checks of
-# their export and import tables, the scenario suite under Wine (64-bit
-# only: this kernel runs no 32-bit code), and the operators' ZIP packages.
+# The Windows module: cross builds of the 32- and 64-bit DLLs and of
+# hostsim.exe for each, checks of their export and import tables, the
+# scenario suite under Wine for both pairs (the 64-bit one under wine64, the
+# 32-bit one under 32-bit Wine, with a check that `talk` is cdecl), and the
+# operators' ZIP packages. The 32-bit pair runs only where this machine runs
+# 32-bit x86 code; elsewhere it is built and checked, and its run is skipped.
 # Called by .ci/run; docs/windows.md explains each step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 wine=/usr/lib/wine/wine64
+wine32=/usr/lib/wine/wine
+source .ci/probe32.sh
+run32=0
+if native32; then run32=1; fi
 
 # ---- toolchains and Wine, installed only when missing
 need=()
 command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-i686)
 command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-x86-64)
 [ -x "$wine" ] || need+=(wine64)
+# 32-bit Wine comes from the i386 architecture (it may bring 64-bit packages
+# up to its own version).
+if ((run32)); then
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+fi
 if ((${#need[@]})); then
   echo "== installing: ${need[*]}"
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-# ---- builds: warnings are errors; both packages carry hostsim.exe
+# ---- builds: warnings are errors; both packages carry hostsim.exe, and
+# the 32-bit build has cdecl_check.exe too
 echo "== cross builds"
 cmake --no-warn-unused-cli -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
   -DCMAKE_BUILD_TYPE=Release -DIDLEWARDEN_WERROR=ON -DIDLEWARDEN_TOOLS=ON >/dev/null
@@ -78,13 +92,11 @@ echo "== version resource ($version)"
 check_version i686-w64-mingw32 build-win32/idlewarden.dll
 check_version x86_64-w64-mingw32 build-win64/idlewarden.dll
 
-# ---- scenario suite under Wine, against the 64-bit DLL
-# One throw-away prefix for the whole suite (its first start takes seconds);
-# each scenario runs in a fresh directory of its own, which is the Windows
-# current directory of hostsim and so of the module's settings file.
-echo "== scenario suite under Wine"
-hostsim=$root/build-win64/hostsim.exe
-module=$root/build-win64/idlewarden.dll
+# ---- scenario suite under Wine, for each DLL with the hostsim.exe of its build
+# One throw-away 64-bit prefix for both (its first start takes seconds); it
+# runs 32-bit programs too, as 64-bit Windows does. Each scenario runs in a
+# fresh directory of its own, which is the Windows current directory of
+# hostsim and so of the module's settings file.
 export WINEDEBUG=-all WINEPREFIX
 WINEPREFIX=$(mktemp -d)
 scratch=$(mktemp -d)
@@ -95,56 +107,76 @@ cleanup() {
 trap cleanup EXIT
 "$wine" wineboot --init >/dev/null 2>&1 || true
 
-passed=0
-failed=0
-for scenario in tests/scenarios/*.scn examples/arena.scn; do
-  if [ ! -f "$scenario" ]; then
-    echo "note: $scenario is missing"
-    continue
-  fi
-  dir=$scratch/$(basename "$scenario" .scn)
-  mkdir -p "$dir"
-  # Unix paths reach Windows programs through Wine's drive Z: (Z:\...).
-  if (cd "$dir" && timeout 300 "$wine" "$hostsim" --module "$module" --workdir work --no-color "$root/$scenario") \
-    </dev/null >"$dir/output.txt" 2>&1; then
-    passed=$((passed + 1))
-  else
+# scenario_suite NAME WINE BUILD: plays the scenarios with BUILD/hostsim.exe
+# against BUILD/idlewarden.dll under WINE; fails when one fails.
+scenario_suite() {
+  local name=$1 wine=$2 hostsim=$root/$3/hostsim.exe module=$root/$3/idlewarden.dll
+  local passed=0 failed=0 rc=0 scenario dir
+  for scenario in tests/scenarios/*.scn examples/arena.scn; do
+    if [ ! -f "$scenario" ]; then
+      echo "note: $scenario is missing"
+      continue
+    fi
+    dir=$scratch/$name/$(basename "$scenario" .scn)
+    mkdir -p "$dir"
+    # Unix paths reach Windows programs through Wine's drive Z: (Z:\...).
+    if (cd "$dir" && timeout 300 "$wine" "$hostsim" --module "$module" --workdir work --no-color "$root/$scenario") \
+      </dev/null >"$dir/output.txt" 2>&1; then
+      passed=$((passed + 1))
+    else
+      failed=$((failed + 1))
+      echo "FAIL: $name: $scenario" >&2
+      cat "$dir/output.txt" >&2
+    fi
+  done
+  # The harness must see a failure as one: a scenario with a wrong
+  # expectation has to end with exit code 1 under Wine too.
+  (cd "$scratch/$name" && timeout 300 "$wine" "$hostsim" --module "$module" --workdir wrong --no-color \
+    "$root/tests/scenarios/errors/wrong_text.scn") </dev/null >"$scratch/$name/wrong_text.txt" 2>&1 || rc=$?
+  if [ "$rc" -ne 1 ]; then
+    echo "FAIL: $name: a failing scenario ended with exit code $rc under Wine, not 1" >&2
+    cat "$scratch/$name/wrong_text.txt" >&2
     failed=$((failed + 1))
-    echo "FAIL: $scenario" >&2
-    cat "$dir/output.txt" >&2
   fi
-done
-# The harness must see a failure as one: a scenario with a wrong
-# expectation has to end with exit code 1 under Wine too.
-rc=0
-(cd "$scratch" && timeout 300 "$wine" "$hostsim" --module "$module" --workdir wrong --no-color \
-  "$root/tests/scenarios/errors/wrong_text.scn") </dev/null >"$scratch/wrong_text.txt" 2>&1 || rc=$?
-if [ "$rc" -ne 1 ]; then
-  echo "FAIL: a failing scenario ended with exit code $rc under Wine, not 1" >&2
-  cat "$scratch/wrong_text.txt" >&2
-  failed=$((failed + 1))
+  # The settings check reads a file as the module does on Windows too: the
+  # fixtures' whole output (line ends aside) and exit codes, and exit 2 for a
+  # missing file.
+  local fixture file want expected out
+  for fixture in clean:0 flawed:1 missing:2; do
+    file=${fixture%%:*}
+    want=${fixture##*:}
+    out=$scratch/$name/check_$file
+    rc=0
+    (cd tests/scenarios/settings_check && timeout 300 "$wine" "$hostsim" --module "$module" --check-settings "$file.ini") \
+      </dev/null >"$out.txt" 2>&1 || rc=$?
+    tr -d '\r' <"$out.txt" >"$out.lf"
+    expected=tests/scenarios/settings_check/$file.expected
+    if [ "$rc" -ne "$want" ] || { [ -f "$expected" ] && ! cmp -s "$expected" "$out.lf"; }; then
+      echo "FAIL: $name: --check-settings $file.ini under Wine (exit $rc, expected $want)" >&2
+      cat "$out.txt" >&2
+      failed=$((failed + 1))
+    else
+      passed=$((passed + 1))
+    fi
+  done
+  echo "$name: $passed passed, $failed failed"
+  ((failed == 0 && passed > 0))
+}
+
+suites=0
+echo "== scenario suite under wine64 (build-win64)"
+TIMEFORMAT="wine64: suite took %R s"
+time scenario_suite wine64 "$wine" build-win64 || suites=1
+if ((run32)); then
+  echo "== talk is cdecl, under 32-bit Wine (build-win32)"
+  timeout 300 "$wine32" "$root/build-win32/cdecl_check.exe" "$root/build-win32/idlewarden.dll" </dev/null || suites=1
+  echo "== scenario suite under 32-bit Wine (build-win32)"
+  TIMEFORMAT="wine32: suite took %R s"
+  time scenario_suite wine32 "$wine32" build-win32 || suites=1
+else
+  echo "== wine32 skipped: this machine runs no 32-bit x86 code (32-bit Wine under qemu-user takes minutes per program)"
 fi
-# The settings check reads a file as the module does on Windows too: the
-# fixtures' whole output (line ends aside) and exit codes, and exit 2 for a
-# missing file.
-for fixture in clean:0 flawed:1 missing:2; do
-  name=${fixture%%:*}
-  want=${fixture##*:}
-  rc=0
-  (cd tests/scenarios/settings_check && timeout 300 "$wine" "$hostsim" --module "$module" --check-settings "$name.ini") \
-    </dev/null >"$scratch/check_$name.txt" 2>&1 || rc=$?
-  tr -d '\r' <"$scratch/check_$name.txt" >"$scratch/check_$name.lf"
-  expected=tests/scenarios/settings_check/$name.expected
-  if [ "$rc" -ne "$want" ] || { [ -f "$expected" ] && ! cmp -s "$expected" "$scratch/check_$name.lf"; }; then
-    echo "FAIL: --check-settings $name.ini under Wine (exit $rc, expected $want)" >&2
-    cat "$scratch/check_$name.txt" >&2
-    failed=$((failed + 1))
-  else
-    passed=$((passed + 1))
-  fi
-done
-echo "wine: $passed passed, $failed failed"
-if ((failed > 0 || passed == 0)); then
+if ((suites)); then
   exit 1
 fi
 

@@ -16,8 +16,19 @@ struct BotEvent {
     uintptr_t p[6];    // parameter words: numbers or pointers, by code
 };
 
-// The host's function that takes the module's answers. Same form as `talk`.
-using HostCallback = void (*)(BotEvent&);
+// The calling convention of `talk` and of the host's callback: the target's
+// C one, in which the caller pops the argument (cdecl on 32-bit x86).
+// Written out on 32-bit Windows, where a compiler's default may be another;
+// elsewhere the default is this one and is left unwritten.
+#if defined(_WIN32) && (defined(__i386__) || defined(_M_IX86))
+#define IDLEWARDEN_CDECL __cdecl
+#else
+#define IDLEWARDEN_CDECL
+#endif
+
+// The host's function that takes the module's answers. Same form as `talk`:
+// extern "C" void IDLEWARDEN_CDECL talk(BotEvent& event).
+using HostCallback = void(IDLEWARDEN_CDECL*)(BotEvent&);
 
 // Codes of events that the host sends to the module.
 enum EventCode : uint32_t {

@@ -19,4 +19,4 @@ idlewarden::InstanceRegistry registry;
 #define IDLEWARDEN_EXPORT __attribute__((visibility("default")))
 #endif
 
-extern "C" IDLEWARDEN_EXPORT void talk(BotEvent& event) noexcept { registry.deliver(event); }
+extern "C" IDLEWARDEN_EXPORT void IDLEWARDEN_CDECL talk(BotEvent& event) noexcept { registry.deliver(event); }

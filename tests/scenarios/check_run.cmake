@@ -1,6 +1,7 @@
 # Runs hostsim and checks its exit code and output, for the cases where
 # hostsim must fail (or read standard input).
 #   -DHOSTSIM=path -DARGS="a|b|c" -DEXIT=N -DMATCH=regex [-DINPUT=file]
+#   [-DEMULATOR=program] run hostsim under it
 #   [-DWORKDIR=dir] run in dir
 #   [-DEXPECT=file] the whole output (standard output, then error) must equal the file
 #   [-DOVERSIZE=file] first write a file of 16 MiB and one byte there (removed after)
@@ -13,10 +14,10 @@ if(DEFINED OVERSIZE)
   file(WRITE ${OVERSIZE} "${big}")
 endif()
 if(DEFINED INPUT)
-  execute_process(COMMAND ${HOSTSIM} ${args} INPUT_FILE ${INPUT} WORKING_DIRECTORY ${WORKDIR}
+  execute_process(COMMAND ${EMULATOR} ${HOSTSIM} ${args} INPUT_FILE ${INPUT} WORKING_DIRECTORY ${WORKDIR}
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 else()
-  execute_process(COMMAND ${HOSTSIM} ${args} WORKING_DIRECTORY ${WORKDIR}
+  execute_process(COMMAND ${EMULATOR} ${HOSTSIM} ${args} WORKING_DIRECTORY ${WORKDIR}
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 endif()
 if(DEFINED OVERSIZE)

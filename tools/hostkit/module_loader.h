@@ -13,7 +13,8 @@
 
 namespace hostkit {
 
-using TalkFunction = void (*)(BotEvent&);
+// `talk` has the host callback's form and calling convention.
+using TalkFunction = HostCallback;
 
 struct LoadedModule {
     void* library = nullptr;      // the system's handle of the loaded file
