@@ -97,6 +97,20 @@ if [ "$rc" -ne 1 ]; then
   cat "$scratch/wrong_text.txt" >&2
   failed=$((failed + 1))
 fi
+# Strict records on Windows: a module that reads a released player record
+# is stopped with exit code 4 and the statement's line (VirtualProtect and
+# a vectored exception handler), and the run cleans up as usual.
+x86_64-w64-mingw32-g++ -std=c++20 -O1 -shared -static -Isrc -o "$scratch/faulty_module.dll" \
+  tests/scenarios/errors/faulty_module.cpp
+rc=0
+(cd "$scratch" && timeout 300 "$wine" "$hostsim" --module "$scratch/faulty_module.dll" --no-color \
+  "$root/tests/scenarios/errors/released_after_leave.scn") </dev/null >"$scratch/released.txt" 2>&1 || rc=$?
+if [ "$rc" -ne 4 ] || ! grep -q 'released_after_leave.scn:7: error: the module read the record of "Ann"' \
+  "$scratch/released.txt"; then
+  echo "FAIL: a released record read under Wine ended with exit code $rc, not 4 and its report" >&2
+  cat "$scratch/released.txt" >&2
+  failed=$((failed + 1))
+fi
 echo "wine: $passed passed, $failed failed"
 if ((failed > 0 || passed == 0)); then
   exit 1
