@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "check_settings.h"
 #include "memory_guard.h"
 #include "module_loader.h"
 #include "scenario.h"
@@ -48,6 +49,9 @@ const char* const Usage =
     "  --strict-records, --no-strict-records   whether a player record that\n"
     "                  the host has released becomes inaccessible (default on:\n"
     "                  a module that touches one is stopped with exit code 4)\n"
+    "  --check-settings FILE   explain how the module reads settings file FILE\n"
+    "                  (exit 0 clean, 1 warnings, 2 unreadable)\n"
+    "  --version       the release of hostsim and the module it comes with\n"
     "  --help          this text\n";
 
 constexpr int ExitExpectation = 1;
@@ -57,6 +61,7 @@ constexpr int ExitReleasedRecord = 4;
 
 struct Args {
     std::string module, workdir, scenario, settings;
+    std::string checkSettings;  // --check-settings FILE
     bool keep = false, clean = false, quiet = false, bare = false, strictRecords = true;
     int colour = -1;  // -1 automatic
 };
@@ -77,6 +82,9 @@ int parseArgs(const std::vector<std::string>& words, Args& args) {
         };
         if (a == "--help" || a == "-h") {
             std::cout << Usage;
+            return 0;
+        } else if (a == "--version") {
+            std::cout << "hostsim (Idlewarden) " IDLEWARDEN_VERSION "\n";
             return 0;
         } else if (a == "--module") {
             if (!value(args.module)) return usageError("--module needs a path");
@@ -100,6 +108,8 @@ int parseArgs(const std::vector<std::string>& words, Args& args) {
             args.strictRecords = true;
         } else if (a == "--no-strict-records") {
             args.strictRecords = false;
+        } else if (a == "--check-settings") {
+            if (!value(args.checkSettings)) return usageError("--check-settings needs a file");
         } else if (a.size() > 1 && a[0] == '-') {
             return usageError("unknown option " + a);
         } else if (!args.scenario.empty()) {
@@ -109,6 +119,16 @@ int parseArgs(const std::vector<std::string>& words, Args& args) {
         }
     }
     return -1;
+}
+
+// The module file: --module, or the one beside hostsim.
+fs::path modulePathOf(const Args& args, const char* self) {
+    fs::path path = args.module;
+    if (path.empty()) {
+        const fs::path program = self;
+        path = (program.has_parent_path() ? program.parent_path() : fs::path(".")) / moduleFileName();
+    }
+    return fs::absolute(path).lexically_normal();
 }
 
 std::string randomSuffix() {
@@ -223,6 +243,12 @@ int main(int argc, char** argv) {
     Args args;
     if (const int code = parseArgs(std::vector<std::string>(argv + 1, argv + argc), args); code >= 0) return code;
 
+    // ---- the settings check: a mode of its own (check_settings.cpp) ----
+    if (!args.checkSettings.empty()) {
+        if (!args.scenario.empty()) return usageError("--check-settings takes no scenario");
+        return checkSettings(args.checkSettings, modulePathOf(args, argv[0]).string());
+    }
+
     // Everything the scenario names is resolved before the work directory
     // becomes the current one.
     const fs::path startDir = fs::current_path();
@@ -260,12 +286,7 @@ int main(int argc, char** argv) {
         return ExitScenario;
     }
 
-    fs::path modulePath = args.module;
-    if (modulePath.empty()) {
-        const fs::path self = argv[0];
-        modulePath = (self.has_parent_path() ? self.parent_path() : fs::path(".")) / moduleFileName();
-    }
-    modulePath = fs::absolute(modulePath).lexically_normal();
+    const fs::path modulePath = modulePathOf(args, argv[0]);
     LoadedModule module;
     std::string loadError;
     if (!fs::exists(modulePath)) {
