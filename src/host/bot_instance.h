@@ -21,22 +21,23 @@
 //
 // Re-entry. The host should not call `talk` from inside its callback, but
 // when it does, the module reads no released memory and no record after the
-// event that ends its validity, and still sends only well-formed events:
-// - An operation that sends several messages (the sweep, the exemption
-//   listing, the help listing) reads each addressee's ident once, before
-//   its first call out, and holds no pointer into a table across a call.
-//   The sweep first takes every idle entry out of the table onto its
-//   `spectating` list, then sends; the listing sends a copy of the names.
-// - Pending sweep messages of a player end with that player's PlayerLeft,
-//   all of them with a RosterReset, switching checking off, or a refusal.
-//   An Addressee is dropped by the player's PlayerLeft, by a RosterReset
-//   that leaves the player off the roster, and by a refusal; nothing more
-//   is sent to it.
+// event that ends its validity, and sends only well-formed events:
+// - The sweep first takes every idle entry out of the table onto
+//   `spectating`, in table order, and then messages the players one by one.
+//   The entries still waiting go with their player's PlayerLeft, and all of
+//   them with a RosterReset, "afkstatus off" or a refused Connect: those
+//   players are not spectated by this sweep.
+// - The exemption listing sends a copy of the names taken before its first
+//   message; the help listing picks its topic line before it sends.
+// - An operation that sends several messages addresses an Addressee: the
+//   ident is read once, before the first call out, and nothing more is sent
+//   after the player's PlayerLeft, a RosterReset that leaves the player off
+//   the roster, or a refused Connect came in meanwhile.
 // - A re-entered Tick that comes to a sweep while one is sending adds its
 //   idle players to the one under way, which sends them in turn.
-// - Single replies are sent last: nothing is read after the call.
-// What the re-entered event changes stays changed (a name deleted during a
-// listing is gone, though the listing shows it).
+// - Every other reply is one message, sent last: nothing is read after it.
+// What the nested event changes stays changed (a name deleted during a
+// listing is gone, though the listing still shows it).
 #pragma once
 
 #include <cstdint>

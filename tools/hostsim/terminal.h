@@ -1,5 +1,5 @@
 // Whether a standard stream is a terminal (for colour and prompts).
-// One implementation per system: terminal_posix.cpp; Windows adds its own.
+// One implementation per system: terminal_posix.cpp, terminal_windows.cpp.
 #pragma once
 
 namespace hostsim {
