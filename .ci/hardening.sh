@@ -171,16 +171,19 @@ if ! skipped bench; then
     status=0
     configure build-bench -DCMAKE_BUILD_TYPE=Release -DIDLEWARDEN_BENCH=ON || status=1
     if [[ $status -eq 0 ]]; then
-        cmake --build build-bench --target idlewarden_bench >build-bench/build.log 2>&1 || {
+        cmake --build build-bench --target idlewarden_bench idlewarden_settings_bench >build-bench/build.log 2>&1 || {
             tail -50 build-bench/build.log
             status=1
         }
     fi
     if [[ $status -eq 0 ]]; then
-        ./build-bench/bench/idlewarden_bench --benchmark_min_time=0.01 >build-bench/smoke.log 2>&1 || {
-            cat build-bench/smoke.log
-            status=1
-        }
+        : >build-bench/smoke.log
+        for program in idlewarden_bench idlewarden_settings_bench; do
+            ./build-bench/bench/$program --benchmark_min_time=0.01 >>build-bench/smoke.log 2>&1 || {
+                cat build-bench/smoke.log
+                status=1
+            }
+        done
         grep -q 'ERROR OCCURRED' build-bench/smoke.log && {
             grep 'ERROR OCCURRED' build-bench/smoke.log
             status=1

@@ -19,10 +19,10 @@ if ((${#need[@]})); then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}"
 fi
 
-# ---- builds: warnings are errors; the 32-bit build needs no host tool
+# ---- builds: warnings are errors; both packages carry hostsim.exe
 echo "== cross builds"
 cmake --no-warn-unused-cli -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DIDLEWARDEN_WERROR=ON -DIDLEWARDEN_TOOLS=OFF >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DIDLEWARDEN_WERROR=ON -DIDLEWARDEN_TOOLS=ON >/dev/null
 cmake --no-warn-unused-cli -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DIDLEWARDEN_WERROR=ON >/dev/null
 cmake --build build-win32 -j2
@@ -50,6 +50,33 @@ check_tables() {
 echo "== DLL tables"
 check_tables i686-w64-mingw32-objdump build-win32/idlewarden.dll
 check_tables x86_64-w64-mingw32-objdump build-win64/idlewarden.dll
+
+# ---- version resource
+# The release number of CMakeLists.txt's project() must reach the DLL's
+# VERSIONINFO: a resource directory, and FileVersion and ProductVersion
+# (UTF-16 strings in it) equal to the CMake version.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win32/CMakeCache.txt)
+check_version() {
+  local triple=$1 dll=$2 texts key value want
+  if ! "$triple-objdump" -p "$dll" | awk '/Resource Directory \[\.rsrc\]/ && $3 != "00000000" {found=1} END {exit !found}'; then
+    echo "FAIL: $dll has no resource directory" >&2
+    return 1
+  fi
+  texts=$("$triple-strings" -el "$dll")
+  for key in FileVersion ProductVersion ProductName; do
+    value=$(grep -x -A1 "$key" <<<"$texts" | sed -n 2p)
+    want=$version
+    [ "$key" = ProductName ] && want=Idlewarden
+    echo "$dll: $key $value"
+    if [ "$value" != "$want" ]; then
+      echo "FAIL: $dll: $key is \"$value\", not \"$want\"" >&2
+      return 1
+    fi
+  done
+}
+echo "== version resource ($version)"
+check_version i686-w64-mingw32 build-win32/idlewarden.dll
+check_version x86_64-w64-mingw32 build-win64/idlewarden.dll
 
 # ---- scenario suite under Wine, against the 64-bit DLL
 # One throw-away prefix for the whole suite (its first start takes seconds);
@@ -97,24 +124,94 @@ if [ "$rc" -ne 1 ]; then
   cat "$scratch/wrong_text.txt" >&2
   failed=$((failed + 1))
 fi
+# The settings check reads a file as the module does on Windows too: the
+# fixtures' whole output (line ends aside) and exit codes, and exit 2 for a
+# missing file.
+for fixture in clean:0 flawed:1 missing:2; do
+  name=${fixture%%:*}
+  want=${fixture##*:}
+  rc=0
+  (cd tests/scenarios/settings_check && timeout 300 "$wine" "$hostsim" --module "$module" --check-settings "$name.ini") \
+    </dev/null >"$scratch/check_$name.txt" 2>&1 || rc=$?
+  tr -d '\r' <"$scratch/check_$name.txt" >"$scratch/check_$name.lf"
+  expected=tests/scenarios/settings_check/$name.expected
+  if [ "$rc" -ne "$want" ] || { [ -f "$expected" ] && ! cmp -s "$expected" "$scratch/check_$name.lf"; }; then
+    echo "FAIL: --check-settings $name.ini under Wine (exit $rc, expected $want)" >&2
+    cat "$scratch/check_$name.txt" >&2
+    failed=$((failed + 1))
+  else
+    passed=$((passed + 1))
+  fi
+done
 echo "wine: $passed passed, $failed failed"
 if ((failed > 0 || passed == 0)); then
   exit 1
 fi
 
 # ---- packages
+# Each ZIP holds one folder with the DLL, the operators' documents, the
+# inactive example settings and hostsim with its demo; an Idlewarden.ini
+# anywhere in it would take effect when unpacked into a host's folder, so
+# there must be none. The demo then runs from the unpacked 64-bit package
+# with the command line that README.txt gives the operator.
 echo "== packages"
+package_files="idlewarden.dll README.txt LICENSE.txt CHANGELOG.txt Idlewarden.example.ini
+  hostsim/hostsim.exe hostsim/arena.scn hostsim/arena.ini"
 for build in build-win32 build-win64; do
-  (cd "$build" && cpack -G ZIP >/dev/null)
   arch=${build#build-}
-  zip=$(ls "$build"/idlewarden-*-"$arch".zip)
+  top=idlewarden-$version-$arch
+  rm -f "$build"/idlewarden-*.zip
+  (cd "$build" && cpack -G ZIP >/dev/null)
+  zip=$build/$top.zip
+  if [ ! -f "$zip" ]; then
+    echo "FAIL: cpack made no $zip" >&2
+    exit 1
+  fi
   listing=$(cmake -E tar tf "$zip")
   echo "$zip:" $listing
-  for file in idlewarden.dll README.md Idlewarden.ini; do
-    if ! grep -q "/$file\$" <<<"$listing"; then
+  for file in $package_files; do
+    if ! grep -qx "$top/$file" <<<"$listing"; then
       echo "FAIL: $zip lacks $file" >&2
       exit 1
     fi
   done
+  if grep -qix '.*/idlewarden\.ini' <<<"$listing"; then
+    echo "FAIL: $zip holds an active settings file: $(grep -ix '.*/idlewarden\.ini' <<<"$listing")" >&2
+    exit 1
+  fi
+  mkdir -p "$scratch/unpacked-$arch"
+  (cd "$scratch/unpacked-$arch" && cmake -E tar xf "$root/$zip")
+  # The packaged DLL is stripped: its version resource must survive that.
+  triple=i686-w64-mingw32
+  [ "$arch" = win64 ] && triple=x86_64-w64-mingw32
+  check_version "$triple" "$scratch/unpacked-$arch/$top/idlewarden.dll" >/dev/null
 done
+package=$scratch/unpacked-win64/idlewarden-$version-win64
+reported=$(cd "$package" && "$wine" 'hostsim\hostsim.exe' --version </dev/null | tr -d '\r')
+if [ "$reported" != "hostsim (Idlewarden) $version" ]; then
+  echo "FAIL: hostsim --version says \"$reported\", CMake says $version" >&2
+  exit 1
+fi
+if ! (cd "$package" && timeout 300 "$wine" 'hostsim\hostsim.exe' --module idlewarden.dll --no-color 'hostsim\arena.scn') \
+  </dev/null >"$scratch/package-demo.txt" 2>&1; then
+  echo "FAIL: the demo does not run from the unpacked package" >&2
+  cat "$scratch/package-demo.txt" >&2
+  exit 1
+fi
+if [ -n "$(find "$package" -iname idlewarden.ini)" ]; then
+  echo "FAIL: the demo wrote a settings file into the package folder" >&2
+  exit 1
+fi
+echo "package demo: $(grep -c . "$scratch/package-demo.txt") lines of output, exit 0"
+# The example settings file must read clean (exit 0) with the settings checker.
+if (cd "$package" && "$wine" 'hostsim\hostsim.exe' --help </dev/null) | grep -q -- --check-settings; then
+  if ! (cd "$package" && "$wine" 'hostsim\hostsim.exe' --module idlewarden.dll --check-settings Idlewarden.example.ini) \
+    </dev/null >"$scratch/check-example.txt" 2>&1; then
+    echo "FAIL: Idlewarden.example.ini does not check clean" >&2
+    cat "$scratch/check-example.txt" >&2
+    exit 1
+  fi
+else
+  echo "note: this hostsim has no --check-settings; the example file is not checked"
+fi
 echo "== windows checks passed"

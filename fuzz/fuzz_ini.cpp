@@ -4,9 +4,9 @@
 // Input layout: byte 0 chooses the mode. Mode "read" takes the rest as a
 // file's text and checks that every span the reader hands out lies inside
 // the text, holds no line end, and that a lookup finds what the walk found
-// first. Mode "round trip" builds pairs of names and values from the rest,
-// writes them with IniWriter and reads them back unchanged (a value up to
-// its first line break, which is all the writer stores).
+// first; the settings check reports in line order, within the file's lines. Mode "round trip" builds pairs of names and
+// values from the rest, writes them with IniWriter and reads them back unchanged (a value up to its first line break,
+// which is all the writer stores).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +18,7 @@
 #include "kit/text.h"
 #include "kit/text_string.h"
 #include "settings/ini.h"
+#include "settings/settings_check.h"
 
 using idlewarden::IniWriter;
 using idlewarden::String;
@@ -44,6 +45,29 @@ std::string lowered(const char* start, size_t n) {
     std::string s(start, n);
     for (char& c : s) c = idlewarden::toLowerAscii(c);
     return s;
+}
+
+struct Reported {
+    uint32_t calls = 0;
+    uint32_t lastLine = 0;
+    bool ordered = true;
+};
+
+void noteWarning(void* context, uint32_t line, const char* text) {
+    auto* r = static_cast<Reported*>(context);
+    r->ordered = r->ordered && line >= r->lastLine && line >= 1 && text[0] != '\0';
+    r->lastLine = line;
+    ++r->calls;
+}
+
+void checkSettings(const String& text) {
+    uint32_t lines = 0;
+    idlewarden::iniForEachLine(
+        text, [&](const idlewarden::IniLine& line) { check(line.number == ++lines, "lines not numbered in order"); });
+    Reported reported;
+    const int32_t n = idlewarden::checkSettingsText(text, &noteWarning, &reported);
+    check(n == static_cast<int32_t>(reported.calls), "check count differs from its reports");
+    check(reported.ordered && reported.lastLine <= lines, "warnings out of order or past the end");
 }
 
 void readArbitrary(const uint8_t* data, size_t size) {
@@ -76,6 +100,7 @@ void readArbitrary(const uint8_t* data, size_t size) {
                   "lookup disagrees with the walk");
         }
     }
+    checkSettings(text);
 }
 
 // Makes a name the reader reads back as itself: no line end, NUL, '=' or

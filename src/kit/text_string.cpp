@@ -79,6 +79,27 @@ bool String::append(int32_t value) {
 
 bool String::prepend(const char* text, uint32_t n) { return compose(text, n, chars, length); }
 
+bool String::assignRepeated(char c, uint32_t n) {
+    if (n == UINT32_MAX) return false;  // no room for the NUL
+    char* buffer = newBuffer(n);
+    if (buffer == nullptr) return false;
+    std::memset(buffer, c, n);
+    buffer[n] = '\0';
+    release();
+    chars = buffer;
+    length = n;
+    return true;
+}
+
+void String::swap(String& other) {
+    char* const otherChars = other.chars;
+    const uint32_t otherLength = other.length;
+    other.chars = chars;
+    other.length = length;
+    chars = otherChars;
+    length = otherLength;
+}
+
 int32_t String::toInt() const { return textToNumber(chars, 10); }
 
 bool String::equalsIgnoreCase(const char* text) const { return idlewarden::equalsIgnoreCase(text, chars); }

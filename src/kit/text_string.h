@@ -33,6 +33,11 @@ struct String {
     bool append(const char* text);
     bool append(int32_t value);  // decimal text of value
     bool prepend(const char* text, uint32_t n);
+    // `n` copies of `c`: a buffer of n bytes that a reader may fill in place
+    // through `chars` (the NUL after them stays).
+    bool assignRepeated(char c, uint32_t n);
+    // Exchanges the texts of two Strings; allocates nothing.
+    void swap(String& other);
 
     const char* c_str() const { return chars; }
     bool isEmpty() const { return chars[0] == '\0'; }

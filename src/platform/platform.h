@@ -34,5 +34,21 @@ bool pathInCurrentDirectory(const char* fileName, String& path);
 // the new file is then removed and whatever was at `path` is untouched.
 bool replaceFile(const char* path, const char* data, uint32_t size);
 
+// What became of reading a file.
+enum class ReadStatus {
+    Ok,
+    Missing,   // no file (or no directory) of that name
+    NotAFile,  // a directory, device or pipe: nothing that holds text
+    TooLarge,  // more than the most that the caller takes
+    Failed,    // the system refused, or the file changed while being read
+    NoMemory,  // its size could not be allocated
+};
+
+// Reads the whole regular file at `path` into `text` when it holds at most
+// `maxSize` bytes. The only allocation is one buffer of the file's size plus
+// its NUL; a larger file is refused before anything is allocated or read, and
+// opening never waits on a pipe. On any status but Ok `text` is unchanged.
+ReadStatus readFile(const char* path, uint32_t maxSize, String& text);
+
 }  // namespace platform
 }  // namespace idlewarden

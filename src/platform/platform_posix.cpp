@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -66,6 +67,38 @@ bool replaceFile(const char* path, const char* data, uint32_t size) {
         return false;
     }
     return true;
+}
+
+ReadStatus readFile(const char* path, uint32_t maxSize, String& text) {
+    // Non-blocking, so that a pipe of that name cannot hold the host up;
+    // reads of a regular file are not affected by it.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Failed;
+    struct stat info {};
+    ReadStatus status = ReadStatus::Ok;
+    if (fstat(fd, &info) != 0) {
+        status = ReadStatus::Failed;
+    } else if (!S_ISREG(info.st_mode)) {
+        status = ReadStatus::NotAFile;
+    } else if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > maxSize) {
+        status = ReadStatus::TooLarge;
+    }
+    String content;
+    const auto size = static_cast<uint32_t>(status == ReadStatus::Ok ? info.st_size : 0);
+    if (status == ReadStatus::Ok && !content.assignRepeated('\0', size)) status = ReadStatus::NoMemory;
+    uint32_t got = 0;
+    while (status == ReadStatus::Ok && got < size) {
+        const ssize_t n = read(fd, content.chars + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            status = ReadStatus::Failed;  // an error, or shorter than it was a moment ago
+        } else {
+            got += static_cast<uint32_t>(n);
+        }
+    }
+    close(fd);  // read only: nothing is lost if closing fails
+    if (status == ReadStatus::Ok) text.swap(content);
+    return status;
 }
 
 }  // namespace idlewarden::platform

@@ -69,4 +69,42 @@ bool replaceFile(const char* path, const char* data, uint32_t size) {
     return true;
 }
 
+ReadStatus readFile(const char* path, uint32_t maxSize, String& text) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadStatus::Missing
+                                                                              : ReadStatus::Failed;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ReadStatus::NotAFile;
+    // Shared in every way, so that a save may replace the file meanwhile.
+    const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return ReadStatus::Failed;
+    ReadStatus status = ReadStatus::Ok;
+    LARGE_INTEGER fileSize{};
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        status = ReadStatus::NotAFile;
+    } else if (!GetFileSizeEx(file, &fileSize)) {
+        status = ReadStatus::Failed;
+    } else if (fileSize.QuadPart < 0 || static_cast<uint64_t>(fileSize.QuadPart) > maxSize) {
+        status = ReadStatus::TooLarge;
+    }
+    String content;
+    const auto size = static_cast<uint32_t>(status == ReadStatus::Ok ? fileSize.QuadPart : 0);
+    if (status == ReadStatus::Ok && !content.assignRepeated('\0', size)) status = ReadStatus::NoMemory;
+    uint32_t got = 0;
+    while (status == ReadStatus::Ok && got < size) {
+        DWORD n = 0;
+        if (!ReadFile(file, content.chars + got, size - got, &n, nullptr) || n == 0) {
+            status = ReadStatus::Failed;  // an error, or shorter than it was a moment ago
+        } else {
+            got += n;
+        }
+    }
+    CloseHandle(file);  // read only: nothing is lost if closing fails
+    if (status == ReadStatus::Ok) text.swap(content);
+    return status;
+}
+
 }  // namespace idlewarden::platform

@@ -1,27 +1,9 @@
 #include "settings/ini.h"
 
-#include <cstdio>
-#include <new>
-
 #include "kit/text.h"
 #include "platform/platform.h"
 
 namespace idlewarden {
-
-bool readTextFile(const char* path, String& text) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    String content;
-    bool ok = true;
-    char chunk[4096];
-    size_t n = 0;
-    while (ok && (n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        ok = content.length + n < 0x7FFFFFFFu && content.append(chunk, static_cast<uint32_t>(n));
-    }
-    ok = ok && !std::ferror(file);
-    (void)std::fclose(file);  // read only: nothing is lost if closing fails
-    return ok && text.assign(content);
-}
 
 namespace ini_detail {
 
@@ -81,15 +63,19 @@ bool spanEqualsIgnoreCase(const TextSpan& span, const char* text) {
     return text[i] == '\0';
 }
 
-bool seekSection(const String& text, const char* section, const char*& cursor) {
+const char* textStart(const String& text) {
     const char* start = text.c_str();
-    const char* end = start + text.length;
     // A byte order mark in front of the first line is not part of it.
     if (text.length >= 3 && static_cast<unsigned char>(start[0]) == 0xEF &&
         static_cast<unsigned char>(start[1]) == 0xBB && static_cast<unsigned char>(start[2]) == 0xBF) {
         start += 3;
     }
-    cursor = start;
+    return start;
+}
+
+bool seekSection(const String& text, const char* section, const char*& cursor) {
+    const char* end = text.c_str() + text.length;
+    cursor = textStart(text);
     TextSpan line, name;
     while (nextLine(cursor, end, line)) {
         if (isSectionLine(line, name) && spanEqualsIgnoreCase(name, section)) return true;

@@ -21,10 +21,6 @@ struct TextSpan {
     uint32_t length = 0;
 };
 
-// Reads the whole file at `path` into `text`. False when it cannot be read
-// (missing included) or memory is short; `text` is then unchanged.
-bool readTextFile(const char* path, String& text);
-
 // Finds `key` in `section`. False when the section or key is missing.
 bool iniLookup(const String& text, const char* section, const char* key, TextSpan& value);
 
@@ -32,6 +28,21 @@ bool iniLookup(const String& text, const char* section, const char* key, TextSpa
 // file order. Visiting stops early when `visit` returns false.
 template <typename Visit>
 void iniForEachKey(const String& text, const char* section, Visit visit);
+
+// One line of the file as the lookups above see it, for explaining a file.
+struct IniLine {
+    enum Kind : uint8_t { Blank, Comment, Section, Key, Other };
+    Kind kind = Blank;
+    uint32_t number = 0;          // from 1
+    const char* start = nullptr;  // the line in the text, its line end included:
+    const char* end = nullptr;    // every span that a lookup gives lies within one line
+    TextSpan name;                // Section: the name between the brackets
+    TextSpan key, value;          // Key: as iniForEachKey gives them
+};
+
+// Calls `visit(line)` for every line of `text` in file order.
+template <typename Visit>
+void iniForEachLine(const String& text, Visit visit);
 
 // Appends INI lines to a String, ending each with the platform's line end.
 // A value is written up to its first line break, quoted when the reader
@@ -57,6 +68,8 @@ bool splitKeyLine(const TextSpan& line, TextSpan& key, TextSpan& value);
 bool spanEqualsIgnoreCase(const TextSpan& span, const char* text);
 // Points `cursor` just past the header of the first `section`; false if none.
 bool seekSection(const String& text, const char* section, const char*& cursor);
+// The first byte of the first line: past a byte order mark, if any.
+const char* textStart(const String& text);
 }  // namespace ini_detail
 
 template <typename Visit>
@@ -69,6 +82,35 @@ void iniForEachKey(const String& text, const char* section, Visit visit) {
     while (nextLine(cursor, end, line)) {
         if (isSectionLine(line, name)) return;
         if (splitKeyLine(line, key, value) && !visit(key, value)) return;
+    }
+}
+
+template <typename Visit>
+void iniForEachLine(const String& text, Visit visit) {
+    using namespace ini_detail;
+    const char* cursor = textStart(text);
+    const char* end = text.c_str() + text.length;
+    IniLine line;
+    TextSpan trimmed;
+    uint32_t number = 0;
+    while (cursor < end) {
+        line = IniLine{};
+        line.start = cursor;
+        nextLine(cursor, end, trimmed);
+        line.end = cursor;
+        line.number = ++number;
+        if (isSectionLine(trimmed, line.name)) {
+            line.kind = IniLine::Section;
+        } else if (trimmed.length == 0) {
+            line.kind = IniLine::Blank;
+        } else if (trimmed.start[0] == ';') {
+            line.kind = IniLine::Comment;
+        } else if (splitKeyLine(trimmed, line.key, line.value)) {
+            line.kind = IniLine::Key;
+        } else {
+            line.kind = IniLine::Other;
+        }
+        visit(static_cast<const IniLine&>(line));
     }
 }
 

@@ -22,8 +22,10 @@ namespace scenario {
 constexpr uintptr_t FirstBot = 1;
 constexpr uintptr_t SecondBot = 0x7000;
 
+// Name4 repeats Name1 in other letters: the load's duplicate index sees it.
 inline const char* const SettingsText =
-    "[Settings]\nEnabled=1\nAfkTime=2\n[Exemptions]\nName1=Zed\nName2=Quinn\nName3=LongNameOverNineteenChars\n";
+    "[Settings]\nEnabled=1\nAfkTime=2\n[Exemptions]\nName1=Zed\nName2=Quinn\nName3=LongNameOverNineteenChars\n"
+    "Name4=zED\n";
 
 // What the host has seen, without allocating.
 struct Recorder {

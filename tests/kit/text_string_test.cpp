@@ -83,6 +83,20 @@ TEST(String, CopiesAreDeep) {
     EXPECT_EQ(textOf(b), "one!");
 }
 
+TEST(String, RepeatedBytesCanBeFilledInPlaceAndSwapped) {
+    String buffer("old");
+    ASSERT_TRUE(buffer.assignRepeated('\0', 5));
+    EXPECT_EQ(buffer.length, 5u);
+    EXPECT_EQ(std::string(buffer.c_str(), 6), std::string(6, '\0')) << "five zero bytes and the NUL";
+    std::memcpy(buffer.chars, "filed", 5);
+    String other("x");
+    other.swap(buffer);
+    EXPECT_EQ(textOf(other), "filed");
+    EXPECT_EQ(textOf(buffer), "x");
+    ASSERT_TRUE(buffer.assignRepeated('-', 3));
+    EXPECT_EQ(textOf(buffer), "---");
+}
+
 TEST(String, ToIntReadsDecimalWrapping) {
     const std::pair<const char*, int32_t> cases[] = {
         {"", 0}, {"-", 0}, {"-12", -12}, {"007", 7}, {"4294967297", 1}, {"65536", 65536},

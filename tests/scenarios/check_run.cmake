@@ -1,12 +1,26 @@
 # Runs hostsim and checks its exit code and output, for the cases where
 # hostsim must fail (or read standard input).
 #   -DHOSTSIM=path -DARGS="a|b|c" -DEXIT=N -DMATCH=regex [-DINPUT=file]
+#   [-DWORKDIR=dir] run in dir
+#   [-DEXPECT=file] the whole output (standard output, then error) must equal the file
+#   [-DOVERSIZE=file] first write a file of 16 MiB and one byte there (removed after)
 string(REPLACE "|" ";" args "${ARGS}")
+if(NOT DEFINED WORKDIR)
+  set(WORKDIR .)
+endif()
+if(DEFINED OVERSIZE)
+  string(REPEAT "x" 16777217 big)
+  file(WRITE ${OVERSIZE} "${big}")
+endif()
 if(DEFINED INPUT)
-  execute_process(COMMAND ${HOSTSIM} ${args} INPUT_FILE ${INPUT}
+  execute_process(COMMAND ${HOSTSIM} ${args} INPUT_FILE ${INPUT} WORKING_DIRECTORY ${WORKDIR}
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 else()
-  execute_process(COMMAND ${HOSTSIM} ${args} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  execute_process(COMMAND ${HOSTSIM} ${args} WORKING_DIRECTORY ${WORKDIR}
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+endif()
+if(DEFINED OVERSIZE)
+  file(REMOVE ${OVERSIZE})
 endif()
 message("${out}${err}")
 if(NOT rc STREQUAL "${EXIT}")
@@ -14,4 +28,10 @@ if(NOT rc STREQUAL "${EXIT}")
 endif()
 if(NOT "${out}${err}" MATCHES "${MATCH}")
   message(FATAL_ERROR "output does not match: ${MATCH}")
+endif()
+if(DEFINED EXPECT)
+  file(READ ${EXPECT} expected)
+  if(NOT "${out}${err}" STREQUAL "${expected}")
+    message(FATAL_ERROR "output differs from ${EXPECT}")
+  endif()
 endif()

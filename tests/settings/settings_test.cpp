@@ -1,7 +1,12 @@
 // The settings file: what a load takes from it, what a save writes, and
 // that a save never leaves a broken or missing file behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
 
 #include <filesystem>
 #include <memory>
@@ -208,6 +213,78 @@ TEST_F(SettingsTest, A150NameListRoundTripsAndAReloadDoesNotDoubleIt) {
     EXPECT_EQ(test::namesOf(*fresh), all);
     bot.loadSettings();
     EXPECT_EQ(names(), all);
+}
+
+TEST_F(SettingsTest, ALargeFileSkipsDuplicatesOnTheStoredFormAndKeepsKeyOrder) {
+    // 20,000 keys written last to first. Every 7th repeats the name three
+    // keys before it in capitals; every 11th is a 25-character name whose
+    // first 19 characters are shared by all of them; Name10 has a second
+    // line; the list already holds "player5" from an earlier load.
+    constexpr int Count = 20000;
+    const std::string shared19 = "LongNameSharedBy19x";
+    auto valueOf = [&](int k) {
+        if (k % 11 == 0) return shared19 + "-" + std::to_string(k % 100000);
+        if (k % 7 == 0) {
+            std::string upper = "Player" + std::to_string(k - 3);
+            for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            return upper;
+        }
+        return "Player" + std::to_string(k);
+    };
+    std::string file = "[Exemptions]\n";
+    for (int k = Count; k >= 1; --k) file += "Name" + std::to_string(k) + "=" + valueOf(k) + "\n";
+    file += "Name10=NotTheFirstLine\n";
+    addNames({"player5"});
+    load(file);
+
+    // What the list must hold: the first of each stored form (19
+    // characters, ASCII case ignored) in key order, after what was there.
+    Lines expected{"player5"};
+    std::set<std::string> seen{"player5"};
+    for (int k = 1; k <= Count; ++k) {
+        std::string stored = valueOf(k).substr(0, 19);
+        std::string form = stored;
+        for (char& c : form) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (seen.insert(form).second) expected.push_back(stored);
+    }
+    const Lines loaded = names();
+    ASSERT_EQ(loaded.size(), expected.size());
+    EXPECT_EQ(loaded, expected);
+    EXPECT_EQ(loaded[1], "Player1");
+    EXPECT_EQ(std::count(loaded.begin(), loaded.end(), shared19), 1) << "one record for all the long names";
+    EXPECT_EQ(std::count(loaded.begin(), loaded.end(), "Player5"), 0) << "player5 was there first";
+    EXPECT_EQ(std::count(loaded.begin(), loaded.end(), "NotTheFirstLine"), 0);
+
+    // A second load adds nothing.
+    bot.loadSettings();
+    EXPECT_EQ(names().size(), expected.size());
+}
+
+TEST_F(SettingsTest, AFileOver16MiBLoadsNothing) {
+    const std::string head = "[Settings]\nEnabled=1\nAfkTime=7\n[Exemptions]\nName1=Bob\n;";
+    const size_t limit = size_t{16} << 20;
+    std::string file = head + std::string(limit - head.size() - 1, 'x') + "\n";
+    ASSERT_EQ(file.size(), limit);
+    load(file);
+    EXPECT_TRUE(bot.enabled) << "16 MiB exactly is read";
+    EXPECT_EQ(bot.afkTime, 7);
+    EXPECT_EQ(names(), Lines{"Bob"});
+
+    idlewarden::BotInstance other(2);
+    other.callback = test::Recorder::callback();
+    ScratchDir::write(FileName, file + "x");
+    other.loadSettings();
+    EXPECT_FALSE(other.enabled);
+    EXPECT_EQ(other.afkTime, 0);
+    EXPECT_EQ(test::namesOf(other), Lines{});
+    EXPECT_TRUE(host.take().empty());
+}
+
+TEST_F(SettingsTest, APipeNamedLikeTheFileIsNeverWaitedOn) {
+    ASSERT_EQ(mkfifo(FileName, 0600), 0);
+    bot.loadSettings();  // returns at once: a pipe is never waited on
+    EXPECT_EQ(bot.afkTime, 0);
+    EXPECT_EQ(names(), Lines{});
 }
 
 TEST_F(SettingsTest, TwoBotsShareOneFileAndTheLastSaveWins) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "check_settings.h"
 #include "module_loader.h"
 #include "scenario.h"
 #include "sim_host.h"
@@ -38,10 +39,14 @@ const char* const Usage =
     "  --color, --no-color   force colour on or off (default: on a terminal\n"
     "                  unless NO_COLOR is set)\n"
     "  --bare          interactive mode without the default connect\n"
+    "  --check-settings FILE   explain how the module reads settings file FILE\n"
+    "                  (exit 0 clean, 1 warnings, 2 unreadable)\n"
+    "  --version       the release of hostsim and the module it comes with\n"
     "  --help          this text\n";
 
 struct Args {
     std::string module, workdir, scenario;
+    std::string checkSettings;  // --check-settings FILE
     bool keep = false, clean = false, quiet = false, bare = false;
     int colour = -1;  // -1 automatic
 };
@@ -86,6 +91,9 @@ int main(int argc, char** argv) {
         if (a == "--help" || a == "-h") {
             std::cout << Usage;
             return 0;
+        } else if (a == "--version") {
+            std::cout << "hostsim (Idlewarden) " IDLEWARDEN_VERSION "\n";
+            return 0;
         } else if (a == "--module") {
             if (!value(args.module)) return usageError("--module needs a path");
         } else if (a == "--workdir") {
@@ -102,6 +110,8 @@ int main(int argc, char** argv) {
             args.colour = 0;
         } else if (a == "--bare") {
             args.bare = true;
+        } else if (a == "--check-settings") {
+            if (!value(args.checkSettings)) return usageError("--check-settings needs a file");
         } else if (a.size() > 1 && a[0] == '-') {
             return usageError("unknown option " + a);
         } else if (!args.scenario.empty()) {
@@ -109,6 +119,17 @@ int main(int argc, char** argv) {
         } else {
             args.scenario = a;
         }
+    }
+
+    // ---- the settings check: a mode of its own (check_settings.cpp) ----
+    if (!args.checkSettings.empty()) {
+        if (!args.scenario.empty()) return usageError("--check-settings takes no scenario");
+        fs::path path = args.module;
+        if (path.empty()) {
+            const fs::path self = argv[0];
+            path = (self.has_parent_path() ? self.parent_path() : fs::path(".")) / moduleFileName();
+        }
+        return checkSettings(args.checkSettings, fs::absolute(path).lexically_normal().string());
     }
 
     // Everything the scenario names is resolved before the work directory
