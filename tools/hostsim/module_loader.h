@@ -1,8 +1,9 @@
 // Loading the module file through the platform's dynamic loader.
 //
-// One implementation per system: module_loader_posix.cpp (dlopen/dlsym);
-// a Windows build adds one with LoadLibraryA/GetProcAddress. Nothing here
-// throws: every failure is a result with a message.
+// One implementation per system: module_loader_posix.cpp (dlopen/dlsym) and
+// module_loader_windows.cpp (LoadLibraryA/GetProcAddress, which also hands
+// the module the virtual clock). Nothing here throws: every failure is a
+// result with a message.
 #pragma once
 
 #include <string>

@@ -1,7 +1,7 @@
 // The terminal and the process's signals: whether a standard stream is a
 // terminal (for colour, prompts and progress), Ctrl-C and termination
 // requests, and a real clock for progress. One implementation per system:
-// terminal_posix.cpp; Windows adds terminal_windows.cpp.
+// terminal_posix.cpp, terminal_windows.cpp.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,10 @@
 // A clock that a host process owns and the loaded module reads.
 //
-// Once `enable` has been called, every read of the monotonic clocks in this
-// process (the module's tick count included) returns the virtual time; until
-// then they read the real clock. Linux only: see virtual_clock.cpp.
+// Once `enable` has been called, the module's tick count reads the virtual
+// time; until then it reads the real clock. On POSIX (virtual_clock.cpp)
+// every read of the monotonic clocks in the process answers with it; on
+// Windows (virtual_clock_windows.cpp) the module's import of GetTickCount is
+// redirected when the loader attaches it.
 #pragma once
 
 #include <cstdint>
