@@ -89,7 +89,7 @@ if ! skipped fuzz; then
     log "fuzz targets (clang, libFuzzer + ASan + UBSan)"
     status=0
     CC=clang CXX=clang++ configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIDLEWARDEN_FUZZ=ON || status=1
-    targets="fuzz_ini fuzz_text fuzz_session"
+    targets="fuzz_ini fuzz_text fuzz_session fuzz_reentry"
     if [[ $status -eq 0 ]]; then
         # shellcheck disable=SC2086
         cmake --build build-fuzz --target $targets >build-fuzz/build.log 2>&1 || {

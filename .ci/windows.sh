@@ -176,6 +176,21 @@ if ((run32)); then
 else
   echo "== wine32 skipped: this machine runs no 32-bit x86 code (32-bit Wine under qemu-user takes minutes per program)"
 fi
+# Strict records on Windows: a module that reads a released player record
+# is stopped with exit code 4 and the statement's line (VirtualProtect and
+# a vectored exception handler), and the run cleans up as usual.
+echo "== strict records under wine64"
+x86_64-w64-mingw32-g++ -std=c++20 -O1 -shared -static -Isrc -o "$scratch/faulty_module.dll" \
+  tests/scenarios/errors/faulty_module.cpp
+rc=0
+(cd "$scratch" && timeout 300 "$wine" "$root/build-win64/hostsim.exe" --module "$scratch/faulty_module.dll" --no-color \
+  "$root/tests/scenarios/errors/released_after_leave.scn") </dev/null >"$scratch/released.txt" 2>&1 || rc=$?
+if [ "$rc" -ne 4 ] || ! grep -q 'released_after_leave.scn:7: error: the module read the record of "Ann"' \
+  "$scratch/released.txt"; then
+  echo "FAIL: a released record read under Wine ended with exit code $rc, not 4 and its report" >&2
+  cat "$scratch/released.txt" >&2
+  suites=1
+fi
 if ((suites)); then
   exit 1
 fi

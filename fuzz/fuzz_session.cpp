@@ -14,6 +14,11 @@
 // of the registry walks to its nodeCount with consistent links; and every
 // watched record is a live player of that bot.
 //
+// Built with IDLEWARDEN_FUZZ_REENTRY (the target fuzz_reentry), the host
+// also breaks the one promise it may break: from inside its callback, when
+// the input says so, it runs one more step of the program, nested up to
+// three deep. The checks above hold all the same.
+//
 // The settings file lives in the current directory: the target moves to a
 // fresh temporary directory when it starts.
 #include <cstddef>
@@ -87,6 +92,28 @@ World* current = nullptr;  // the world whose event is being delivered
 uint16_t nextIdent = 1;
 bool trace = false;  // IDLEWARDEN_FUZZ_TRACE set: print what is sent
 
+#if defined(IDLEWARDEN_FUZZ_REENTRY)
+constexpr bool Reentry = true;
+#else
+constexpr bool Reentry = false;
+#endif
+constexpr int MaxNesting = 3;
+InstanceRegistry* liveRegistry = nullptr;  // the registry of the input being run
+Reader* input = nullptr;                   // and its program
+int nesting = 0;
+
+void step(InstanceRegistry& registry, Reader& in);
+
+// Re-entry mode: one nested step when the next byte says so. Only chat
+// re-enters: the handshake's log lines are single and end their event.
+void maybeReenter(const BotEvent& e) {
+    if (!Reentry || e.code != SendChat || nesting >= MaxNesting || input == nullptr || !input->more()) return;
+    if ((input->byte() & 3) != 0) return;
+    ++nesting;
+    step(*liveRegistry, *input);
+    --nesting;
+}
+
 void hostCallback(BotEvent& e) {
     if (current == nullptr) fail("sent outside an event");
     check(e.handle == current->handle && e.handle != 0, "answer without the bot's handle");
@@ -101,6 +128,7 @@ void hostCallback(BotEvent& e) {
     if (const char* problem = hostkit::outgoingProblem(e)) fail(problem);
     check(std::strlen(hostkit::outgoingText(e)) < 1024, "text length");
     if (e.code == SendChat) check(current->players.find(e.p[2]) != nullptr, "chat to a player who has left");
+    maybeReenter(e);
 }
 
 const uintptr_t Handles[WorldCount] = {
@@ -165,9 +193,10 @@ void runChecks(const InstanceRegistry& registry) {
 
 void deliver(InstanceRegistry& registry, World& w, BotEvent e) {
     e.handle = w.handle;
+    World* const outer = current;  // set when this event is re-entered
     current = &w;
     registry.deliver(e);
-    current = nullptr;
+    current = outer;
     runChecks(registry);
 }
 
@@ -358,7 +387,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < WorldCount; ++i) worlds[i].reset(Handles[i]);
     {
         InstanceRegistry registry;
+        liveRegistry = &registry;
+        input = &in;
         for (int steps = 0; steps < 400 && in.more(); ++steps) step(registry, in);
+        input = nullptr;
+        liveRegistry = nullptr;
         // Unload: nothing may be sent.
         current = nullptr;
         registry.teardown();

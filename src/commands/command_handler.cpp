@@ -70,6 +70,7 @@ void runAfkStatus(BotInstance& bot, const PlayerRecord* player, const char* para
         if (bot.enabled) {
             bot.enabled = false;
             bot.watchTable.clear();
+            bot.spectating.clear();  // a sweep that this command interrupted ends
             bot.sendPrivate(player, TurnedOff);
         } else {
             bot.sendPrivate(player, AlreadyDisabled);

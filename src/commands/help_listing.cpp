@@ -29,31 +29,35 @@ const char* const Closing = "-----------------";
 
 void BotInstance::handleHelp(const PlayerRecord* player, const CommandRecord* command) {
     if (player == nullptr || command == nullptr) return;
+    const Addressee to(*this, player);
     const int32_t level = player->access;
     const bool sysop = level >= BotSysopLevel && level <= HighestLevel;
     const bool mod = level >= BotModLevel && level <= HighestLevel;
     if (command->params[0] == '\0') {
-        if (level >= BotModLevel) sendPrivate(player, Header);
+        if (level >= BotModLevel) sendPrivate(to, Header);
         if (sysop) {
-            sendPrivate(player, SysopLine1);
-            sendPrivate(player, SysopLine2);
+            sendPrivate(to, SysopLine1);
+            sendPrivate(to, SysopLine2);
         }
         if (mod) {
-            sendPrivate(player, ModLine);
-            sendPrivate(player, Closing);
+            sendPrivate(to, ModLine);
+            sendPrivate(to, Closing);
         }
         return;
     }
     if (!mod) return;
+    // One line at most (no two topics are alike), chosen before it is sent.
+    const char* line = nullptr;
     if (sysop) {
         for (const TopicLine& t : SysopTopics) {
             if (isTopic(*command, t.topic)) {
-                sendPrivate(player, t.line);
+                line = t.line;
                 break;
             }
         }
     }
-    if (isTopic(*command, ModTopic.topic)) sendPrivate(player, ModTopic.line);
+    if (isTopic(*command, ModTopic.topic)) line = ModTopic.line;
+    if (line != nullptr) sendPrivate(to, line);
 }
 
 }  // namespace idlewarden

@@ -46,22 +46,32 @@ void BotInstance::onConnect(const BotEvent& event) {
     const uint16_t minor = static_cast<uint16_t>(version & 0xFFFFu);
     if (major > RequiredMajor) {
         hostLog(LogOutOfDate);
-        disabled = true;
+        refuse();
         return;
     }
     if (major < RequiredMajor || minor < MinimumMinor) {
         hostLog(LogHostTooOld);
-        disabled = true;
+        refuse();
         return;
     }
     hostLog(LogConnected);
     loadSettings();
 }
 
+void BotInstance::refuse() {
+    disabled = true;
+    // Nothing is read again; an operation that this refusal interrupted
+    // (a re-entered Connect) stops sending.
+    spectating.clear();
+    for (Addressee* a = addressees; a != nullptr; a = a->outer) a->player = nullptr;
+}
+
 void BotInstance::onDisconnect() { hostLog(LogDisconnected); }
 
 void BotInstance::postToHost(BotEvent& event) {
-    if (callback == nullptr || handle == 0) return;
+    // `disabled` can be set here only by a Connect re-entered from an
+    // earlier call of this operation.
+    if (callback == nullptr || handle == 0 || disabled) return;
     event.handle = handle;
     callback(event);
 }
@@ -75,5 +85,18 @@ void BotInstance::sendPrivate(const PlayerRecord* player, const char* text) {
     BotEvent event = makeChatEvent(PrivateChat, 0, player->ident, text);
     postToHost(event);
 }
+
+void BotInstance::sendPrivate(const Addressee& to, const char* text) {
+    if (to.player == nullptr) return;
+    BotEvent event = makeChatEvent(PrivateChat, 0, to.ident, text);
+    postToHost(event);
+}
+
+Addressee::Addressee(BotInstance& owner, const PlayerRecord* to)
+    : bot(&owner), player(to), ident(to->ident), outer(owner.addressees) {
+    owner.addressees = this;
+}
+
+Addressee::~Addressee() { bot->addressees = outer; }
 
 }  // namespace idlewarden

@@ -4,6 +4,28 @@
 // target, 8 on a 64-bit one. Fields that never carry a pointer keep their
 // offsets on every target. Never reorder or resize anything here: hosts
 // compiled against these layouts depend on them.
+//
+// What the module relies on the host for:
+// - `talk` is called from one thread at a time, and not from inside the
+//   callback (see below for what happens when it is).
+// - Connect comes first; its callback and roster stay valid while the host
+//   sends events under that handle, until the next Connect replaces them.
+// - A PlayerRecord passed in an event stays valid, at the same address,
+//   until the host has sent PlayerLeft for that player, or a RosterReset
+//   after the player left the roster. The module keeps such pointers (the
+//   watch table) until exactly those events and reads them only until then.
+// - The player word of codes 10, 15, 16, 18 and 36 is never null; texts in
+//   host records are NUL-terminated and unchanged during the call. An
+//   incoming event and its CommandRecord are read during the call only.
+// What the module guarantees in turn:
+// - Outgoing events are built on the module's stack and their texts are
+//   valid only while the callback runs: the host copies what it keeps.
+// - Re-entry: a host that calls `talk` from inside the callback (for
+//   instance to report at once that a player has been spectated, or has
+//   left) gets no read of released memory and no read of a record after its
+//   PlayerLeft or RosterReset; an operation under way sends nothing more to
+//   a player who departed meanwhile. What the nested event changes takes
+//   effect at once (bot_instance.h says how each operation copes).
 #pragma once
 
 #include <cstddef>
@@ -27,7 +49,8 @@ struct BotEvent {
 #endif
 
 // The host's function that takes the module's answers. Same form as `talk`:
-// extern "C" void IDLEWARDEN_CDECL talk(BotEvent& event).
+// extern "C" void IDLEWARDEN_CDECL talk(BotEvent& event). The event and the
+// texts it points to live only until it returns.
 using HostCallback = void(IDLEWARDEN_CDECL*)(BotEvent&);
 
 // Codes of events that the host sends to the module.
@@ -60,6 +83,7 @@ constexpr uint8_t SpectatorShip = 8;
 
 // The host's record of one player. Read in place, never written. Only the
 // named fields are the module's business; the rest belongs to the host.
+// Kept by pointer until the player's PlayerLeft or the next RosterReset.
 struct PlayerRecord {
     uint16_t ident;  // target of private messages
     uint8_t hostOwned0[2];

@@ -8,6 +8,9 @@
 // on which it stands (take its `nextNode` first, then `remove` it, then go on
 // with the taken successor); it must not remove any other node.
 //
+// Moving: `unlink` and `appendNode` move a node with its item from one list
+// to another without allocating or releasing anything.
+//
 // Memory: nodes are allocated without throwing. `append` is the only
 // operation that allocates; if it cannot, it releases the item it was given
 // and leaves the list as it was. No other operation can fail.
@@ -41,18 +44,12 @@ struct LinkedList {
     // Takes ownership of `item` and puts it last. Returns false when no node
     // could be allocated; the item is then deleted and the list is unchanged.
     bool append(T* item) {
-        Node* node = new (std::nothrow) Node{item, nullptr, lastNode};
+        Node* node = new (std::nothrow) Node{item, nullptr, nullptr};
         if (node == nullptr) {
             delete item;
             return false;
         }
-        if (firstNode == nullptr) {
-            firstNode = node;
-        } else {
-            lastNode->nextNode = node;
-        }
-        lastNode = node;
-        ++nodeCount;
+        appendNode(node);
         return true;
     }
 
@@ -66,9 +63,17 @@ struct LinkedList {
     }
 
     // Unlinks `node` (a node of this list) and deletes its item and the node.
-    // The node's own links are only read, so each end is fixed against the
-    // neighbours as they were.
     void remove(Node* node) {
+        unlink(node);
+        delete node->item;
+        delete node;
+    }
+
+    // Takes `node` (a node of this list) out of the list and hands it to the
+    // caller with its item, both still alive; `appendNode` puts it into a
+    // list again. The node's own links are only read, so each end is fixed
+    // against the neighbours as they were. Cannot fail.
+    Node* unlink(Node* node) {
         if (node == lastNode) {
             lastNode = node->prevNode;
             if (lastNode != nullptr) lastNode->nextNode = nullptr;
@@ -81,9 +86,22 @@ struct LinkedList {
         } else if (node->nextNode != nullptr) {
             node->nextNode->prevNode = node->prevNode;
         }
-        delete node->item;
-        delete node;
         --nodeCount;
+        return node;
+    }
+
+    // Puts a node that `unlink` took out of a list last in this one; the list
+    // owns it and its item again. Allocates nothing and cannot fail.
+    void appendNode(Node* node) {
+        node->nextNode = nullptr;
+        node->prevNode = lastNode;
+        if (firstNode == nullptr) {
+            firstNode = node;
+        } else {
+            lastNode->nextNode = node;
+        }
+        lastNode = node;
+        ++nodeCount;
     }
 
     // Removes the first node whose item passes `test`. True if one went.

@@ -84,20 +84,31 @@ void BotInstance::removeExempt(const PlayerRecord* issuer, const char* parameter
 }
 
 void BotInstance::listExempt(const PlayerRecord* issuer) {
+    const Addressee to(*this, issuer);
     if (exemptList.nodeCount == 0) {
-        sendPrivate(issuer, NoneExempt);
+        sendPrivate(to, NoneExempt);
         return;
     }
-    sendPrivate(issuer, FrameLine);
-    sendPrivate(issuer, TitleLine);
-    sendPrivate(issuer, FrameLine);
-    String line;
-    for (auto* node = exemptList.firstNode; node != nullptr; node = node->nextNode) {
-        bool ok = line.assign(PlayerHead) && line.append(node->item->text);
-        while (ok && line.length < PaddedWidth) ok = line.append(" ", 1);
-        if (ok && line.append("|", 1)) sendPrivate(issuer, line.c_str());
+    // The names are copied before the first message: a host that re-enters
+    // `talk` from its callback (a delexempt) may change the list meanwhile.
+    // Without memory for the copy the name lines are skipped.
+    const uint32_t count = exemptList.nodeCount;
+    ExemptName* names = new (std::nothrow) ExemptName[count];
+    if (names != nullptr) {
+        uint32_t i = 0;
+        for (auto* node = exemptList.firstNode; node != nullptr; node = node->nextNode) names[i++] = *node->item;
     }
-    sendPrivate(issuer, FrameLine);
+    sendPrivate(to, FrameLine);
+    sendPrivate(to, TitleLine);
+    sendPrivate(to, FrameLine);
+    String line;
+    for (uint32_t i = 0; names != nullptr && i < count; ++i) {
+        bool ok = line.assign(PlayerHead) && line.append(names[i].text);
+        while (ok && line.length < PaddedWidth) ok = line.append(" ", 1);
+        if (ok && line.append("|", 1)) sendPrivate(to, line.c_str());
+    }
+    sendPrivate(to, FrameLine);
+    delete[] names;
 }
 
 }  // namespace idlewarden

@@ -48,7 +48,26 @@ void BotInstance::rescanRoster() {
     }
 }
 
+void BotInstance::forgetDeparted(const PlayerRecord* player) {
+    removeEvery(spectating, [player](const WatchEntry& e) { return e.player == player; });
+    for (Addressee* a = addressees; a != nullptr; a = a->outer) {
+        if (a->player == player) a->player = nullptr;
+    }
+}
+
+void BotInstance::forgetOffRoster() {
+    spectating.clear();
+    for (Addressee* a = addressees; a != nullptr; a = a->outer) {
+        bool present = false;
+        for (HostPlayerNode* p = roster == nullptr ? nullptr : roster->first; p != nullptr && !present; p = p->next) {
+            present = p->item == a->player;
+        }
+        if (!present) a->player = nullptr;
+    }
+}
+
 void BotInstance::onRosterReset() {
+    forgetOffRoster();
     if (afkTime == 0) enabled = false;
     watchTable.clear();
     if (enabled) rescanRoster();
@@ -72,6 +91,7 @@ void BotInstance::onPlayerSpectated(const PlayerRecord* player) {
 }
 
 void BotInstance::onPlayerLeft(const PlayerRecord* player) {
+    forgetDeparted(player);  // whether checking is on or not
     if (!enabled) return;
     // Every entry: the host releases the record after this event, and a
     // record can have been watched twice.

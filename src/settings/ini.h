@@ -59,8 +59,9 @@ struct IniWriter {
 
 // ---- details of iniForEachKey ----
 namespace ini_detail {
-// The next line at `cursor`, blanks and line end taken off; false at `end`.
+// Space, tab, CR, VT or FF: what is taken off around names and values.
 bool isBlank(char c);
+// The next line at `cursor`, blanks and line end taken off; false at `end`.
 bool nextLine(const char*& cursor, const char* end, TextSpan& line);
 bool isSectionLine(const TextSpan& line, TextSpan& name);
 bool splitKeyLine(const TextSpan& line, TextSpan& key, TextSpan& value);

@@ -5,6 +5,8 @@
 #   [-DWORKDIR=dir] run in dir
 #   [-DEXPECT=file] the whole output (standard output, then error) must equal the file
 #   [-DOVERSIZE=file] first write a file of 16 MiB and one byte there (removed after)
+# A script that includes this one may also set LAUNCH, a command list that
+# runs hostsim (such as `cmake -E env ...`).
 string(REPLACE "|" ";" args "${ARGS}")
 if(NOT DEFINED WORKDIR)
   set(WORKDIR .)
@@ -13,13 +15,12 @@ if(DEFINED OVERSIZE)
   string(REPEAT "x" 16777217 big)
   file(WRITE ${OVERSIZE} "${big}")
 endif()
+set(options)
 if(DEFINED INPUT)
-  execute_process(COMMAND ${EMULATOR} ${HOSTSIM} ${args} INPUT_FILE ${INPUT} WORKING_DIRECTORY ${WORKDIR}
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-else()
-  execute_process(COMMAND ${EMULATOR} ${HOSTSIM} ${args} WORKING_DIRECTORY ${WORKDIR}
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  list(APPEND options INPUT_FILE ${INPUT})
 endif()
+execute_process(COMMAND ${LAUNCH} ${EMULATOR} ${HOSTSIM} ${args} ${options} WORKING_DIRECTORY ${WORKDIR}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(DEFINED OVERSIZE)
   file(REMOVE ${OVERSIZE})
 endif()

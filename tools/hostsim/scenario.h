@@ -39,13 +39,13 @@ struct EventWord {
 
 enum class Op {
     Bot,      // number = handle
-    Connect,  // number = version word; noCallback, noRoster
+    Connect,  // number = version word; noCallback, noRoster, noReset
     Disconnect,
-    Player,  // number = ident, text = name, access, ship; arrive = send PlayerArrived
-    Leave,   // player
-    Ship,    // player, number = new ship
-    Fire,    // player
-    Reset,
+    Player,      // number = ident, text = name, access, ship; arrive = send PlayerArrived
+    Leave,       // player
+    Ship,        // player, number = new ship
+    Fire,        // player
+    Reset,       // dropped: players taken off the roster with it
     Type,        // player or byOperator, text = the typed line
     Help,        // player, text = topic
     Event,       // number = code, words
@@ -63,12 +63,14 @@ enum class Op {
     ExpectFile,  // name = file name, body = content
     ExpectNoFile,
     Ignore,
+    State,  // shows the host's view
 };
 
 struct Statement {
     Op op;
     int line = 0;
-    int argColumn = 1;  // column of the first argument, for run-time errors
+    int argColumn = 1;   // column of the first argument, for run-time errors
+    int nameColumn = 1;  // column of `name`
     uint64_t number = 0;
     std::string text;
     std::string name;
@@ -80,7 +82,9 @@ struct Statement {
     bool byOperator = false;  // Type: a "!" or "?" line of the default operator
     bool noCallback = false;
     bool noRoster = false;
+    bool noReset = false;  // Connect without the RosterReset that follows it
     std::vector<EventWord> words;
+    std::vector<PlayerRef> dropped;
 
     bool isExpect() const {
         return op == Op::ExpectLog || op == Op::ExpectChat || op == Op::ExpectNothing || op == Op::ExpectFile ||
@@ -96,6 +100,9 @@ using MoreLines = std::function<bool(std::string& line)>;
 // comment line. A line that opens a here-document reads its body through
 // `more`, and `line` advances by the lines taken. Throws ScenarioError.
 std::optional<Statement> parseLine(const std::string& text, int& line, const MoreLines& more);
+
+// The statements, one line each, for interactive `help`.
+extern const char* const StatementSummary;
 
 // "5m", "90s", "250ms", "1h", "1m30s"; throws ScenarioError on anything else.
 uint64_t parseDuration(const std::string& text, int line, int column);

@@ -13,6 +13,19 @@ constexpr size_t MaxNameBytes = 135;  // the host record's name field holds 136 
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+// Scenario text is printable: a control byte (other than a tab) would reach
+// the terminal raw through the transcript, so it is refused where it stands.
+void checkBytes(const std::string& text, int line) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            static const char hex[] = "0123456789ABCDEF";
+            throw ScenarioError(line, static_cast<int>(i) + 1,
+                                std::string("control byte 0x") + hex[c >> 4] + hex[c & 15] + " in the scenario text");
+        }
+    }
+}
+
 struct Token {
     std::string text;
     int column = 0;
@@ -170,6 +183,7 @@ std::string hereDocument(Cursor& c, int& line, const MoreLines& more) {
         if (!more(next)) throw ScenarioError(opened, t.column, "here-document is not closed by \"" + terminator + "\"");
         ++line;
         if (!next.empty() && next.back() == '\r') next.pop_back();
+        checkBytes(next, line);
         if (next == terminator) return body;
         body += next;
         body += '\n';
@@ -235,6 +249,34 @@ EventWord eventWord(Cursor& c) {
 
 }  // namespace
 
+const char* const StatementSummary =
+    "statements (docs/hostsim.md has them all):\n"
+    "  bot HANDLE                  make the bot with that handle current\n"
+    "  connect 6.6 [nocallback] [noroster] [noreset]\n"
+    "                              Connect, then RosterReset (not with noreset)\n"
+    "  disconnect                  Disconnect; the bot gets no more ticks\n"
+    "  player IDENT NAME [access N] [ship N]   put a player on the roster, no event\n"
+    "  arrive IDENT NAME [access N] [ship N]   the same, then PlayerArrived\n"
+    "  leave NAME                  PlayerLeft; the host releases the record\n"
+    "  ship NAME N                 a ship change (8 is spectating)\n"
+    "  spectate NAME               the same as ship NAME 8\n"
+    "  fire NAME                   WeaponFired\n"
+    "  reset [drop NAME...]        RosterReset, after taking those players off\n"
+    "  type NAME TEXT              the player types TEXT in chat (!command, ?help)\n"
+    "  !TEXT, ?TEXT                a line typed by Operator (access 12)\n"
+    "  help NAME [TOPIC]           HelpRequested\n"
+    "  event CODE [WORD...]        any event, with up to 6 words\n"
+    "  wait DURATION               advance time (5m, 90s, 250ms): a Tick per interval\n"
+    "  pace DURATION               the tick interval (1s by default)\n"
+    "  clock MS                    set the module's clock without ticks\n"
+    "  file NAME <<END ... END     write a file in the work directory\n"
+    "  copy PATH [NAME]            copy a file into the work directory\n"
+    "  mkdir NAME, cd NAME, show NAME   directories and files of the work directory\n"
+    "  expect log TEXT, expect NAME TEXT, expect nothing   what the module sent\n"
+    "  expect file NAME <<END ... END, expect nofile NAME, ignore\n"
+    "  state                       the host's view: time, bots, rosters, last shots\n"
+    "  help, quit, exit            this list; end the session (interactive only)\n";
+
 uint64_t parseDuration(const std::string& text, int line, int column) {
     if (text == "0") return 0;
     uint64_t total = 0;
@@ -275,6 +317,7 @@ uint64_t parseDuration(const std::string& text, int line, int column) {
 std::optional<Statement> parseLine(const std::string& raw, int& line, const MoreLines& more) {
     std::string text = raw;
     if (!text.empty() && text.back() == '\r') text.pop_back();
+    checkBytes(text, line);
     Cursor c{text, line};
     if (c.atEnd() || text[c.pos] == '#') return std::nullopt;
 
@@ -308,8 +351,10 @@ std::optional<Statement> parseLine(const std::string& raw, int& line, const More
                 st.noCallback = true;
             } else if (t.text == "noroster" && !t.quoted) {
                 st.noRoster = true;
+            } else if (t.text == "noreset" && !t.quoted) {
+                st.noReset = true;
             } else {
-                c.fail(t.column, "expected nocallback or noroster, found \"" + t.text + "\"");
+                c.fail(t.column, "expected nocallback, noroster or noreset, found \"" + t.text + "\"");
             }
         }
     } else if (k == "disconnect") {
@@ -334,6 +379,15 @@ std::optional<Statement> parseLine(const std::string& raw, int& line, const More
         st.number = static_cast<uint64_t>(number(c, "a ship number", 0, 255));
     } else if (k == "reset") {
         st.op = Op::Reset;
+        if (!c.atEnd()) {
+            const Token t = c.next("drop");
+            if (t.quoted || t.text != "drop") c.fail(t.column, "expected \"drop NAME...\", found \"" + t.text + "\"");
+            do {
+                st.dropped.push_back(playerRef(c));
+            } while (!c.atEnd());
+        }
+    } else if (k == "state") {
+        st.op = Op::State;
     } else if (k == "type") {
         st.op = Op::Type;
         st.player = playerRef(c);
@@ -342,6 +396,11 @@ std::optional<Statement> parseLine(const std::string& raw, int& line, const More
         return st;
     } else if (k == "help") {
         st.op = Op::Help;
+        if (c.atEnd()) {
+            c.fail(c.column(),
+                   "expected a player name (help NAME [TOPIC]; in interactive mode, help alone lists the "
+                   "statements)");
+        }
         st.player = playerRef(c);
         st.text = c.rest();
         return st;
@@ -368,7 +427,11 @@ std::optional<Statement> parseLine(const std::string& raw, int& line, const More
     } else if (k == "copy") {
         st.op = Op::Copy;
         st.text = c.next("a path").text;
-        if (!c.atEnd()) st.name = c.next("a file name").text;
+        if (!c.atEnd()) {
+            const Token name = c.next("a file name");
+            st.name = name.text;
+            st.nameColumn = name.column;
+        }
     } else if (k == "mkdir" || k == "cd" || k == "show") {
         st.op = k == "mkdir" ? Op::Mkdir : k == "cd" ? Op::Cd : Op::Show;
         st.text = c.next("a path").text;
@@ -382,12 +445,16 @@ std::optional<Statement> parseLine(const std::string& raw, int& line, const More
             st.op = Op::ExpectNothing;
         } else if (!t.quoted && t.text == "file") {
             st.op = Op::ExpectFile;
-            st.name = c.next("a file name").text;
+            const Token name = c.next("a file name");
+            st.name = name.text;
+            st.nameColumn = name.column;
             st.body = hereDocument(c, line, more);
             return st;
         } else if (!t.quoted && t.text == "nofile") {
             st.op = Op::ExpectNoFile;
-            st.name = c.next("a file name").text;
+            const Token name = c.next("a file name");
+            st.name = name.text;
+            st.nameColumn = name.column;
         } else {
             if (!t.quoted && t.text == "log") {
                 st.op = Op::ExpectLog;

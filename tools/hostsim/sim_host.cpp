@@ -8,6 +8,9 @@
 
 #include "hostkit/events.h"
 #include "hostkit/virtual_clock.h"
+#include "memory_guard.h"
+#include "terminal.h"
+#include "work_paths.h"
 
 namespace hostsim {
 
@@ -61,17 +64,81 @@ FileProbe probe(const fs::path& path) {
     return p;
 }
 
-std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string inQuotes(const std::string& s) { return "\"" + s + "\""; }
+
+// Text for the terminal: a control byte (other than a tab) is shown as \xNN,
+// never written raw.
+std::string printable(const std::string& s, bool keepLineEnds = false) {
+    std::string out;
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c < 0x20 && c != '\t' && !(keepLineEnds && (c == '\n' || c == '\r'))) || c == 0x7F) {
+            static const char hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// The lines of a file for the terminal, each indented by `indent`; a CR
+// before a line end (the module's line ends on Windows) is not shown.
+void printLines(const std::string& content, const char* indent) {
+    std::istringstream lines(content);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::cout << indent << printable(line) << '\n';
+    }
+}
+
+std::string clockText(uint64_t ms) {
+    const uint64_t s = ms / 1000;
+    char text[48];
+    (void)std::snprintf(text, sizeof text, "%02llu:%02llu:%02llu", static_cast<unsigned long long>(s / 3600),
+                        static_cast<unsigned long long>(s / 60 % 60), static_cast<unsigned long long>(s % 60));
+    return text;
+}
+
+// "1s", "500ms", "1m30s": a duration as the scenario language writes it.
+std::string durationText(uint64_t ms) {
+    if (ms == 0) return "0";
+    static const struct {
+        uint64_t size;
+        const char* unit;
+    } units[] = {{86400000, "d"}, {3600000, "h"}, {60000, "m"}, {1000, "s"}, {1, "ms"}};
+    std::string text;
+    for (const auto& u : units) {
+        if (ms >= u.size) {
+            text += std::to_string(ms / u.size) + u.unit;
+            ms %= u.size;
+        }
+    }
+    return text;
+}
+
+// At most this many ticks in one wait: more would run for hours.
+constexpr uint64_t MaxTicksPerWait = 100000000;
 
 }  // namespace
 
 SimHost::SimHost(HostOptions hostOptions, LoadedModule loaded) : options(std::move(hostOptions)), module(loaded) {
     activeHost = this;
     current = &bot(1);
+    settingsPath = options.workDir / SettingsFile;
 }
 
 SimHost::~SimHost() {
     if (activeHost == this) activeHost = nullptr;
+    for (Bot& b : bots) {
+        for (Player& p : b.players) freePages(p.record, sizeof(PlayerRecord));
+    }
+}
+
+void SimHost::checkInterrupt() {
+    if (const int code = interruptExitCode()) throw Interrupted{code};
 }
 
 // ---- bots and players ----
@@ -93,7 +160,7 @@ Bot& SimHost::bot(uintptr_t handle) {
 void SimHost::relink(Bot& b) {
     HostPlayerNode* next = nullptr;
     for (auto it = b.roster.rbegin(); it != b.roster.rend(); ++it) {
-        (*it)->node.item = &(*it)->record;
+        (*it)->node.item = (*it)->record;
         (*it)->node.next = next;
         next = &(*it)->node;
     }
@@ -103,47 +170,89 @@ void SimHost::relink(Bot& b) {
 Player& SimHost::addPlayer(Bot& b, uint16_t ident, const std::string& name, int32_t access, uint8_t ship, int line,
                            int column) {
     for (Player* p : b.roster) {
-        if (p->record.ident == ident) {
+        if (p->ident == ident) {
             throw ScenarioError(line, column,
-                                "ident " + std::to_string(ident) + " is already " + quoted(p->record.name) +
-                                    "'s on bot " + std::to_string(b.handle));
+                                "ident " + std::to_string(ident) + " is already " + inQuotes(p->name) + "'s on bot " +
+                                    std::to_string(b.handle));
         }
-        if (name == p->record.name) {
+        if (name == p->name) {
             throw ScenarioError(
                 line, column,
-                "a player named " + quoted(name) + " is already present on bot " + std::to_string(b.handle));
+                "a player named " + inQuotes(name) + " is already present on bot " + std::to_string(b.handle));
         }
     }
+    // Each record on pages of its own, so that releasing it can take away
+    // exactly those pages.
+    auto* record = static_cast<PlayerRecord*>(allocatePages(sizeof(PlayerRecord)));
+    if (record == nullptr) throw std::runtime_error("out of memory for a player record");
     b.players.emplace_back();
     Player& p = b.players.back();
+    p.record = record;
+    p.ident = ident;
+    p.name = name;
     // The bytes that belong to the host carry a pattern, never zeros.
-    std::memset(&p.record, 0xA5, sizeof p.record);
-    std::memset(p.record.name, 0, sizeof p.record.name);
-    p.record.ident = ident;
-    p.record.access = access;
-    std::memcpy(p.record.name, name.data(), name.size());
-    p.record.ship = ship;
+    std::memset(record, 0xA5, sizeof *record);
+    std::memset(record->name, 0, sizeof record->name);
+    record->ident = ident;
+    record->access = access;
+    std::memcpy(record->name, name.data(), name.size());
+    record->ship = ship;
     b.roster.push_back(&p);
     relink(b);
     return p;
 }
 
+// Off the roster; the record stays valid until the host releases it.
+void SimHost::takeOff(Bot& b, Player& p) {
+    p.present = false;
+    std::erase(b.roster, &p);
+    relink(b);
+    if (b.operatorPlayer == &p) b.operatorPlayer = nullptr;
+}
+
+// The host is done with the record: with strict records, from now on the
+// module cannot touch it without being caught.
+void SimHost::release(Player& p, int line, const char* by) {
+    p.released = true;
+    p.releasedLine = line;
+    p.releasedBy = by;
+    if (options.strictRecords && !makeInaccessible(p.record, sizeof(PlayerRecord))) {
+        throw std::runtime_error("cannot protect the record of " + inQuotes(p.name));
+    }
+}
+
+const Player* SimHost::releasedRecordAt(const void* address) const {
+    const auto* byte = static_cast<const unsigned char*>(address);
+    for (const Bot& b : bots) {
+        for (const Player& p : b.players) {
+            const auto* start = reinterpret_cast<const unsigned char*>(p.record);
+            if (p.released && byte >= start && byte < start + sizeof(PlayerRecord)) return &p;
+        }
+    }
+    return nullptr;
+}
+
 Player& SimHost::present(const Statement& st, const PlayerRef& ref) {
     Bot& b = *current;
     for (Player* p : b.roster) {
-        if (ref.ident ? p->record.ident == *ref.ident : ref.name == p->record.name) return *p;
+        if (ref.ident ? p->ident == *ref.ident : ref.name == p->name) return *p;
     }
-    if (!ref.ident && ref.name == "Operator" && b.operatorPlayer == nullptr) return operatorOf(b);
-    const std::string who = ref.ident ? "with ident " + std::to_string(*ref.ident) : "named " + quoted(ref.name);
+    if (!ref.ident && ref.name == "Operator" && b.operatorPlayer == nullptr) return operatorOf(b, st.line, ref.column);
+    const std::string who = ref.ident ? "with ident " + std::to_string(*ref.ident) : "named " + inQuotes(ref.name);
     throw ScenarioError(st.line, ref.column, "no player " + who + " is present on bot " + std::to_string(b.handle));
 }
 
 // The default operator: created on first use (a "!" or "?" line, or any
 // statement that names Operator), on the roster, in the spectator ship so
 // that the idle checking leaves him alone.
-Player& SimHost::operatorOf(Bot& b) {
+Player& SimHost::operatorOf(Bot& b, int line, int column) {
     if (b.operatorPlayer == nullptr) {
-        b.operatorPlayer = &addPlayer(b, 1000, "Operator", 12, SpectatorShip, 0, 1);
+        try {
+            b.operatorPlayer = &addPlayer(b, 1000, "Operator", 12, SpectatorShip, line, column);
+        } catch (const ScenarioError& e) {
+            throw ScenarioError(e.line, e.column,
+                                std::string("the ! and ? lines are typed by Operator (ident 1000), but ") + e.what());
+        }
         echo("Operator (ident 1000, access 12, spectating) is on bot " + std::to_string(b.handle) +
              "'s roster to type the ! and ? lines");
     }
@@ -155,22 +264,16 @@ std::string SimHost::describe(uintptr_t handle, uint16_t ident) const {
         if (b.handle != handle) continue;
         const Player* found = nullptr;
         for (const Player& p : b.players) {
-            if (p.record.ident == ident && (found == nullptr || !found->present || p.present)) found = &p;
+            if (p.ident == ident && (found == nullptr || !found->present || p.present)) found = &p;
         }
-        if (found != nullptr) return std::string(found->record.name) + " (ident " + std::to_string(ident) + ")";
+        if (found != nullptr) return found->name + " (ident " + std::to_string(ident) + ")";
     }
     return "ident " + std::to_string(ident);
 }
 
 // ---- transcript ----
 
-std::string SimHost::stamp() const {
-    const uint64_t s = elapsedMs / 1000;
-    char text[48];
-    std::snprintf(text, sizeof text, "[%02llu:%02llu:%02llu]", static_cast<unsigned long long>(s / 3600),
-                  static_cast<unsigned long long>(s / 60 % 60), static_cast<unsigned long long>(s % 60));
-    return text;
-}
+std::string SimHost::stamp() const { return "[" + clockText(elapsedMs) + "]"; }
 
 void SimHost::print(const std::string& text, const char* colour) const {
     if (options.colour && colour != nullptr) {
@@ -187,12 +290,12 @@ void SimHost::echo(const std::string& text) const {
 
 std::string SimHost::format(const Outgoing& out) const {
     const std::string from = "bot " + std::to_string(out.handle);
-    if (out.code == HostLog) return from + " log: " + out.text;
+    if (out.code == HostLog) return from + " log: " + printable(out.text);
     if (out.code == SendChat) {
         const std::string to = describe(out.handle, static_cast<uint16_t>(out.p[2]));
-        if (out.p[0] == PrivateChat && out.p[2] <= 0xFFFF) return from + " → " + to + ": " + out.text;
+        if (out.p[0] == PrivateChat && out.p[2] <= 0xFFFF) return from + " → " + to + ": " + printable(out.text);
         return from + " → chat mode " + std::to_string(out.p[0]) + ", target " + std::to_string(out.p[2]) + ": " +
-               out.text;
+               printable(out.text);
     }
     std::string s = from + " sent event code " + std::to_string(out.code) + " (";
     for (int i = 0; i < 6; ++i) s += (i ? " " : "") + std::to_string(out.p[i]);
@@ -229,14 +332,15 @@ void SimHost::talkOnce(BotEvent& event) {
 
 void SimHost::deliver(Bot& b, BotEvent event) {
     event.handle = b.handle;
-    const bool mayWrite = event.code == CommandIssued || event.code > PlayerLeft;
-    const fs::path settings = fs::current_path() / SettingsFile;
+    // Only a command (or a code above PlayerLeft, to be safe) can make the
+    // module save; a tick costs no system call.
+    const bool mayWrite = event.code > PlayerLeft;
     FileProbe before;
-    if (mayWrite) before = probe(settings);
+    if (mayWrite) before = probe(settingsPath);
     talkOnce(event);
     if (mayWrite) {
-        const FileProbe after = probe(settings);
-        if (after.exists && !(after == before)) settingsWritten.insert(settings.string());
+        const FileProbe after = probe(settingsPath);
+        if (after.exists && !(after == before)) settingsWritten.insert(settingsPath.string());
     }
     // What the game does with two "*spec": the player is now spectating, and
     // the host reports that like any move into the spectator ship.
@@ -247,15 +351,15 @@ void SimHost::deliver(Bot& b, BotEvent event) {
         Bot* target = findBot(key.first);
         if (target == nullptr) continue;
         for (Player* p : target->roster) {
-            if (p->record.ident != key.second || p->record.ship == SpectatorShip) continue;
-            p->record.ship = SpectatorShip;
-            spectated.push_back(p->record.name);
+            if (p->ident != key.second || p->record->ship == SpectatorShip) continue;
+            p->record->ship = SpectatorShip;
+            spectated.push_back(p->name);
             print("host: " + describe(key.first, key.second) + " is now in the spectator ship (PlayerSpectated → bot " +
                       std::to_string(key.first) + ")",
                   options.colour ? Yellow : nullptr);
             BotEvent e{};
             e.code = PlayerSpectated;
-            e.p[0] = word(&p->record);
+            e.p[0] = word(p->record);
             deliver(*target, e);
             break;
         }
@@ -263,9 +367,9 @@ void SimHost::deliver(Bot& b, BotEvent event) {
 }
 
 void SimHost::type(Bot& b, Player& p, const std::string& text) {
-    echo(describe(b.handle, p.record.ident) + " types: " + text);
+    echo(describe(b.handle, p.ident) + " types: " + text);
     BotEvent e{};
-    e.p[0] = word(&p.record);
+    e.p[0] = word(p.record);
     commands.emplace_back();
     Command& c = commands.back();
     // The host splits at the first blank: the word before it, the rest after.
@@ -295,9 +399,28 @@ void SimHost::type(Bot& b, Player& p, const std::string& text) {
     deliver(b, e);
 }
 
-void SimHost::advance(uint64_t ms) {
+void SimHost::advance(uint64_t ms, int line, int column) {
+    const uint64_t start = elapsedMs;
     const uint64_t target = elapsedMs + ms;
+    const uint64_t ticks = nextTickMs > target ? 0 : (target - nextTickMs) / paceMs + 1;
+    if (ticks > MaxTicksPerWait) {
+        throw ScenarioError(line, column,
+                            "wait " + durationText(ms) + " at a tick interval of " + durationText(paceMs) + " is " +
+                                std::to_string(ticks) + " ticks; at most " + std::to_string(MaxTicksPerWait) +
+                                " in one wait (a longer pace makes fewer)");
+    }
+    bool anyConnected = false;
+    for (const Bot& b : bots) anyConnected = anyConnected || b.connected;
+    if (!anyConnected) nextTickMs += ticks * paceMs;
+
+    // Progress on a terminal once a wait has taken a few seconds; the real
+    // clock is read only every few thousand ticks.
+    const uint64_t realStart = options.progress ? realMilliseconds() : 0;
+    uint64_t nextShown = realStart + 3000;
+    bool shown = false;
+    uint64_t sinceCheck = 0;
     while (nextTickMs <= target) {
+        checkInterrupt();
         virtual_clock::advance(nextTickMs - elapsedMs);
         elapsedMs = nextTickMs;
         nextTickMs += paceMs;
@@ -307,7 +430,18 @@ void SimHost::advance(uint64_t ms) {
             e.code = Tick;
             deliver(b, e);
         }
+        if (options.progress && ++sinceCheck == 4096) {
+            sinceCheck = 0;
+            const uint64_t now = realMilliseconds();
+            if (now >= nextShown) {
+                nextShown = now + 1000;
+                shown = true;
+                std::cerr << "\rhostsim: waiting: " << clockText(elapsedMs - start) << " of " << clockText(ms) << " ("
+                          << (elapsedMs - start) * 100 / ms << "%)   " << std::flush;
+            }
+        }
     }
+    if (shown) std::cerr << "\r" << std::string(48, ' ') << "\r" << std::flush;
     virtual_clock::advance(target - elapsedMs);
     elapsedMs = target;
 }
@@ -348,13 +482,13 @@ void SimHost::expectMessage(const Statement& st) {
         } else {
             const Player* found = nullptr;
             for (const Player& p : current->players) {
-                if (st.player.name == p.record.name && (found == nullptr || !found->present || p.present)) found = &p;
+                if (st.player.name == p.name && (found == nullptr || !found->present || p.present)) found = &p;
             }
             if (found == nullptr) {
                 throw ScenarioError(st.line, st.player.column,
-                                    "no player named " + quoted(st.player.name) + " on bot " + from.substr(4));
+                                    "no player named " + inQuotes(st.player.name) + " on bot " + from.substr(4));
             }
-            ident = found->record.ident;
+            ident = found->ident;
         }
         expected = from + " → " + describe(current->handle, ident) + ": " + st.text;
     }
@@ -369,7 +503,21 @@ void SimHost::expectMessage(const Statement& st) {
 
 // ---- statements ----
 
+// A path of the statement, as an absolute path inside the work directory.
+fs::path SimHost::inside(const Statement& st, const std::string& text, int column) const {
+    std::string why;
+    const auto resolved = insideWorkDir(dir, text, why);
+    if (!resolved) throw ScenarioError(st.line, column, why);
+    fs::path path = (options.workDir / *resolved).lexically_normal();
+    if (!staysInside(options.workDir, path)) {
+        throw ScenarioError(st.line, column, inQuotes(text) + " leads out of the work directory through a link");
+    }
+    return path;
+}
+
 void SimHost::run(const Statement& st) {
+    checkInterrupt();
+    currentLine = st.line;
     if (st.isExpect()) {
         inExpectBlock = true;
     } else {
@@ -383,8 +531,9 @@ void SimHost::run(const Statement& st) {
     };
     switch (st.op) {
         case Op::Bot: current = &bot(static_cast<uintptr_t>(st.number)); break;
-        case Op::Connect:
+        case Op::Connect: {
             b.connected = true;
+            b.version = st.number;
             e.code = Connect;
             e.p[0] = static_cast<uintptr_t>(st.number);
             e.p[1] = st.noCallback ? 0 : word(reinterpret_cast<const void*>(&hostCallback));
@@ -392,7 +541,15 @@ void SimHost::run(const Statement& st) {
             echo("Connect → bot " + std::to_string(b.handle) + ", version " + versionText(st.number) +
                  (st.noCallback ? ", no callback" : "") + (st.noRoster ? ", no roster" : ""));
             deliver(b, e);
+            if (st.noReset) break;
+            // A host sends the roster of the arena that the bot has entered.
+            echo("RosterReset → bot " + std::to_string(b.handle) + " (" + std::to_string(b.roster.size()) +
+                 (b.roster.size() == 1 ? " player" : " players") + " on the roster)");
+            BotEvent reset{};
+            reset.code = RosterReset;
+            deliver(b, reset);
             break;
+        }
         case Op::Disconnect:
             b.connected = false;
             e.code = Disconnect;
@@ -402,12 +559,12 @@ void SimHost::run(const Statement& st) {
         case Op::Player: {
             Player& p = addPlayer(b, static_cast<uint16_t>(st.number), st.text, st.access.value_or(0),
                                   st.ship.value_or(1), st.line, st.argColumn);
-            const std::string what = describe(b.handle, p.record.ident) + ", access " +
-                                     std::to_string(p.record.access) + ", ship " + std::to_string(p.record.ship);
+            const std::string what = describe(b.handle, p.ident) + ", access " + std::to_string(p.record->access) +
+                                     ", ship " + std::to_string(p.record->ship);
             if (st.arrive) {
                 echo("PlayerArrived → bot " + std::to_string(b.handle) + ": " + what);
                 e.code = PlayerArrived;
-                e.p[0] = word(&p.record);
+                e.p[0] = word(p.record);
                 deliver(b, e);
             } else {
                 echo("on the roster of bot " + std::to_string(b.handle) + ": " + what);
@@ -416,27 +573,25 @@ void SimHost::run(const Statement& st) {
         }
         case Op::Leave: {
             Player& p = present(st, st.player);
-            echo("PlayerLeft → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.record.ident));
-            p.present = false;
-            std::erase(b.roster, &p);
-            relink(b);
-            if (b.operatorPlayer == &p) b.operatorPlayer = nullptr;
+            echo("PlayerLeft → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.ident));
+            takeOff(b, p);
             e.code = PlayerLeft;
-            e.p[0] = word(&p.record);
+            e.p[0] = word(p.record);
             deliver(b, e);
+            release(p, st.line, "PlayerLeft");
             break;
         }
         case Op::Ship: {
             Player& p = present(st, st.player);
-            const uint8_t old = p.record.ship;
+            const uint8_t old = p.record->ship;
             const uint8_t now = static_cast<uint8_t>(st.number);
-            const std::string who = describe(b.handle, p.record.ident);
+            const std::string who = describe(b.handle, p.ident);
             if (old == now) {
                 echo(who + " is in ship " + std::to_string(now) + " already: no event");
                 break;
             }
-            p.record.ship = now;
-            e.p[0] = word(&p.record);
+            p.record->ship = now;
+            e.p[0] = word(p.record);
             if (now == SpectatorShip) {
                 e.code = PlayerSpectated;
                 echo("PlayerSpectated → bot " + std::to_string(b.handle) + ": " + who);
@@ -451,22 +606,38 @@ void SimHost::run(const Statement& st) {
         }
         case Op::Fire: {
             Player& p = present(st, st.player);
-            echo("WeaponFired → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.record.ident));
+            echo("WeaponFired → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.ident));
+            p.lastShotMs = elapsedMs;
             e.code = WeaponFired;
-            e.p[0] = word(&p.record);
+            e.p[0] = word(p.record);
             deliver(b, e);
             break;
         }
-        case Op::Reset:
-            echo("RosterReset → bot " + std::to_string(b.handle));
+        case Op::Reset: {
+            // Every name first: a statement that fails changes nothing.
+            std::vector<Player*> dropped;
+            for (const PlayerRef& ref : st.dropped) {
+                Player* p = &present(st, ref);
+                if (std::find(dropped.begin(), dropped.end(), p) == dropped.end()) dropped.push_back(p);
+            }
+            std::string names;
+            for (Player* p : dropped) {
+                names += (names.empty() ? " without " : ", ") + describe(b.handle, p->ident);
+                takeOff(b, *p);
+            }
+            echo("RosterReset → bot " + std::to_string(b.handle) + names);
             e.code = RosterReset;
             deliver(b, e);
+            for (Player* p : dropped) release(*p, st.line, "RosterReset");
             break;
-        case Op::Type: type(b, st.byOperator ? operatorOf(b) : present(st, st.player), st.text); break;
+        }
+        case Op::Type:
+            type(b, st.byOperator ? operatorOf(b, st.line, st.argColumn) : present(st, st.player), st.text);
+            break;
         case Op::Help: {
             Player& p = present(st, st.player);
-            echo("HelpRequested → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.record.ident) +
-                 ", topic " + quoted(st.text));
+            echo("HelpRequested → bot " + std::to_string(b.handle) + ": " + describe(b.handle, p.ident) + ", topic " +
+                 inQuotes(st.text));
             commands.emplace_back();
             Command& c = commands.back();
             c.name = "help";
@@ -474,7 +645,7 @@ void SimHost::run(const Statement& st) {
             c.record.name = c.name.c_str();
             c.record.params = c.params.c_str();
             e.code = HelpRequested;
-            e.p[0] = word(&p.record);
+            e.p[0] = word(p.record);
             e.p[1] = word(&c.record);
             deliver(b, e);
             break;
@@ -491,8 +662,8 @@ void SimHost::run(const Statement& st) {
                         break;
                     case EventWord::Player: {
                         Player& p = present(st, w.player);
-                        e.p[i] = word(&p.record);
-                        shown += " @" + std::string(p.record.name);
+                        e.p[i] = word(p.record);
+                        shown += " @" + p.name;
                         break;
                     }
                     case EventWord::Command: {
@@ -504,7 +675,7 @@ void SimHost::run(const Statement& st) {
                         c.record.name = c.name.c_str();
                         c.record.params = c.params.c_str();
                         e.p[i] = word(&c.record);
-                        shown += " " + quoted(w.text);
+                        shown += " " + inQuotes(w.text);
                         break;
                     }
                     case EventWord::Roster:
@@ -537,12 +708,16 @@ void SimHost::run(const Statement& st) {
                     need(kindAt(2) == EventWord::Roster || (kindAt(2) == EventWord::Number && numberAt(2) == 0), 2,
                          "roster or 0");
                     b.connected = true;
+                    b.version = numberAt(0);
                     break;
                 case PlayerArrived:
                 case ShipChanged:
                 case PlayerSpectated:
                 case PlayerLeft:
-                case WeaponFired: need(kindAt(0) == EventWord::Player, 0, "a player (@name)"); break;
+                case WeaponFired:
+                    need(kindAt(0) == EventWord::Player, 0, "a player (@name)");
+                    if (e.code == WeaponFired) present(st, st.words[0].player).lastShotMs = elapsedMs;
+                    break;
                 case CommandIssued:
                 case HelpRequested:
                     need(kindAt(0) == EventWord::Player || numberAt(0) == 0, 0, "a player (@name) or 0");
@@ -557,7 +732,7 @@ void SimHost::run(const Statement& st) {
         }
         case Op::Wait: {
             const uint64_t ticksBefore = nextTickMs;
-            advance(st.number);
+            advance(st.number, st.line, st.argColumn);
             const uint64_t ticks = (nextTickMs - ticksBefore) / paceMs;
             echo("waited; " + std::to_string(ticks) + " tick" + (ticks == 1 ? "" : "s") +
                  " sent to each connected bot");
@@ -569,41 +744,47 @@ void SimHost::run(const Statement& st) {
             break;
         case Op::Clock: virtual_clock::set(st.number); break;
         case Op::File: {
-            const fs::path path = st.text;
-            if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
+            const fs::path path = inside(st, st.text, st.argColumn);
+            fs::create_directories(path.parent_path(), ec);
             std::ofstream out(path, std::ios::binary | std::ios::trunc);
             out << st.body;
-            if (!out) throw ScenarioError(st.line, st.argColumn, "cannot write " + quoted(st.text));
+            if (!out) throw ScenarioError(st.line, st.argColumn, "cannot write " + inQuotes(st.text));
             break;
         }
         case Op::Copy: {
-            fs::path source = st.text;
-            if (source.is_relative()) source = options.scenarioDir / source;
-            const fs::path target = st.name.empty() ? source.filename() : fs::path(st.name);
+            std::string why;
+            if (!isCopySource(st.text, why)) throw ScenarioError(st.line, st.argColumn, why);
+            const fs::path source = options.scenarioDir / st.text;
+            const fs::path target = st.name.empty() ? inside(st, fs::path(st.text).filename().string(), st.argColumn)
+                                                    : inside(st, st.name, st.nameColumn);
             fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
             if (ec) fsFail("cannot copy " + source.string());
-            echo("copied " + source.string() + " to " + (fs::current_path() / target).string());
+            echo("copied " + source.string() + " to " + target.string());
             break;
         }
         case Op::Mkdir:
-            fs::create_directories(st.text, ec);
-            if (ec) fsFail("cannot make directory " + quoted(st.text));
+            fs::create_directories(inside(st, st.text, st.argColumn), ec);
+            if (ec) fsFail("cannot make directory " + inQuotes(st.text));
             break;
-        case Op::Cd:
-            fs::create_directories(st.text, ec);
-            if (!ec) fs::current_path(st.text, ec);
-            if (ec) fsFail("cannot change to directory " + quoted(st.text));
-            echo("working directory " + fs::current_path().string());
+        case Op::Cd: {
+            const fs::path path = inside(st, st.text, st.argColumn);
+            fs::create_directories(path, ec);
+            if (!ec) fs::current_path(path, ec);
+            if (ec) fsFail("cannot change to directory " + inQuotes(st.text));
+            std::string why;
+            dir = *insideWorkDir(dir, st.text, why);
+            settingsPath = path / SettingsFile;
+            echo("working directory " + path.string());
             break;
+        }
         case Op::Show: {
             std::string content;
-            if (!readFile(st.text, content)) {
+            if (!readFile(inside(st, st.text, st.argColumn), content)) {
                 echo(st.text + ": no such file");
                 break;
             }
             echo(st.text + ":");
-            std::cout << content;
-            if (!content.empty() && content.back() != '\n') std::cout << '\n';
+            printLines(content, "");
             break;
         }
         case Op::ExpectLog:
@@ -613,7 +794,7 @@ void SimHost::run(const Statement& st) {
             break;
         case Op::ExpectFile: {
             std::string content;
-            if (!readFile(st.name, content)) {
+            if (!readFile(inside(st, st.name, st.nameColumn), content)) {
                 failExpectation(st.line, "file " + st.name + " holding:\n" + st.body, "no such file");
             }
             std::string expected = st.body;
@@ -623,20 +804,49 @@ void SimHost::run(const Statement& st) {
                 expected.insert(at, 1, '\r');
 #endif
             if (content != expected)
-                failExpectation(st.line, "file " + st.name + " holding:\n" + st.body, "\n" + content);
+                failExpectation(st.line, "file " + st.name + " holding:\n" + st.body, "\n" + printable(content, true));
             break;
         }
         case Op::ExpectNoFile:
-            if (fs::exists(st.name, ec)) failExpectation(st.line, "no file " + st.name, "it exists");
+            if (fs::exists(inside(st, st.name, st.nameColumn), ec)) {
+                failExpectation(st.line, "no file " + st.name, "it exists");
+            }
             break;
         case Op::Ignore:
             pending.clear();
             checked = 0;
             break;
+        case Op::State: printState(); break;
     }
 }
 
-// ---- summary ----
+// ---- summary and state ----
+
+void SimHost::printState() const {
+    std::cout << "time " << clockText(elapsedMs) << " (module clock " << virtual_clock::now() << " ms), tick every "
+              << durationText(paceMs) << ", next tick at " << clockText(nextTickMs) << '\n';
+    for (const Bot& b : bots) {
+        std::cout << "bot " << b.handle << ": ";
+        if (b.connected) {
+            std::cout << "connected, version " << versionText(b.version.value_or(0)) << " (gets ticks)";
+        } else {
+            std::cout << (b.version ? "disconnected" : "not connected");
+        }
+        std::cout << (&b == current ? ", current" : "") << "; " << b.roster.size() << " on the roster\n";
+        for (const Player* p : b.roster) {
+            std::cout << "  " << p->name << " (ident " << p->ident << "), access " << p->record->access << ", ship "
+                      << static_cast<int>(p->record->ship) << (p->record->ship == SpectatorShip ? " (spectating)" : "")
+                      << ", last shot " << (p->lastShotMs ? clockText(*p->lastShotMs) : std::string("never")) << '\n';
+        }
+        for (const Player& p : b.players) {
+            if (p.present) continue;
+            std::cout << "  gone: " << p.name << " (ident " << p.ident << ")";
+            if (p.released) std::cout << ", released by " << p.releasedBy << " at line " << p.releasedLine;
+            std::cout << '\n';
+        }
+    }
+    std::cout.flush();
+}
 
 void SimHost::printSummary() const {
     std::cout << "---- summary ----\n";
@@ -650,10 +860,7 @@ void SimHost::printSummary() const {
         for (const std::string& path : settingsWritten) {
             std::cout << "settings file: written to " << path << '\n';
             std::string content;
-            if (readFile(path, content)) {
-                std::istringstream lines(content);
-                for (std::string line; std::getline(lines, line);) std::cout << "    " << line << '\n';
-            }
+            if (readFile(path, content)) printLines(content, "    ");
         }
     }
     std::cout.flush();

@@ -3,16 +3,20 @@
 // the transcript, the expectations and the work directory operations.
 //
 // Records are kept as a real host keeps them: every PlayerRecord lives at
-// one address for the whole run (departed players' records included), so no
-// pointer that the module holds can dangle. The callback never calls `talk`:
-// what the host does in answer to a message (a player forced into spectator
-// mode by two "*spec") is queued and sent after the current `talk` returns.
+// one address, on pages of its own, until the host releases it (PlayerLeft,
+// or a RosterReset that dropped the player). With strict records a released
+// record becomes inaccessible, so that a module that still reads it is
+// caught; otherwise it stays readable for the rest of the run. The callback
+// never calls `talk`: what the host does in answer to a message (a player
+// forced into spectator mode by two "*spec") is queued and sent after the
+// current `talk` returns.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -36,10 +40,18 @@ struct ExpectationFailed : std::runtime_error {
     ExpectationFailed(int atLine, const std::string& report) : std::runtime_error(report), line(atLine) {}
 };
 
+// A Ctrl-C or termination request, seen between statements or ticks.
+struct Interrupted {
+    int exitCode;
+};
+
 struct HostOptions {
     bool colour = false;
     bool quiet = false;                 // no echo of the host's own events
+    bool strictRecords = true;          // released records become inaccessible
+    bool progress = false;              // long waits show progress on standard error
     std::filesystem::path scenarioDir;  // base of relative `copy` sources
+    std::filesystem::path workDir;      // absolute and canonical: every other path lies inside
 };
 
 // One event that the module handed to the callback, with its text copied.
@@ -51,16 +63,24 @@ struct Outgoing {
 };
 
 struct Player {
-    PlayerRecord record{};
+    PlayerRecord* record = nullptr;  // on pages of its own (allocatePages)
     HostPlayerNode node{};
+    // The host's own copies: a released record is never read again.
+    uint16_t ident = 0;
+    std::string name;
     bool present = true;
+    bool released = false;  // by the statement at releasedLine
+    int releasedLine = 0;
+    const char* releasedBy = "";
+    std::optional<uint64_t> lastShotMs;  // scenario time of the last WeaponFired
 };
 
 struct Bot {
     uintptr_t handle = 0;
-    bool connected = false;       // Connect sent and no Disconnect since; gets Ticks
-    std::deque<Player> players;   // every record ever made here, never freed
-    std::vector<Player*> roster;  // present players, in roster order
+    bool connected = false;           // Connect sent and no Disconnect since; gets Ticks
+    std::optional<uint64_t> version;  // of the last Connect
+    std::deque<Player> players;       // every record ever made here, never freed
+    std::vector<Player*> roster;      // present players, in roster order
     HostPlayerList list{nullptr};
     Player* operatorPlayer = nullptr;
 };
@@ -88,6 +108,10 @@ struct SimHost {
     uint64_t paceMs = 1000;
     uint64_t nextTickMs = 1000;
 
+    int currentLine = 0;                 // of the statement running, for fault reports
+    std::filesystem::path dir;           // current directory, relative to the work directory
+    std::filesystem::path settingsPath;  // the settings file in it
+
     uint64_t chatCount = 0, logCount = 0;
     std::vector<std::string> spectated;
     std::set<std::string> settingsWritten;
@@ -105,6 +129,12 @@ struct SimHost {
     void closeExpectBlock(int line);
     // The closing summary.
     void printSummary() const;
+    // The host's view: time, tick interval, bots, rosters, last shots.
+    void printState() const;
+    // The released player whose record holds `address`, if any.
+    const Player* releasedRecordAt(const void* address) const;
+    // Throws Interrupted once Ctrl-C or a termination request has come.
+    static void checkInterrupt();
 
     // The callback's work (public for the C-style callback function).
     void received(const BotEvent& event);
@@ -113,9 +143,12 @@ struct SimHost {
     Bot& bot(uintptr_t handle);
     Bot* findBot(uintptr_t handle);
     Player& present(const Statement& st, const PlayerRef& ref);
-    Player& operatorOf(Bot& b);
+    Player& operatorOf(Bot& b, int line, int column);
     Player& addPlayer(Bot& b, uint16_t ident, const std::string& name, int32_t access, uint8_t ship, int line,
                       int column);
+    void takeOff(Bot& b, Player& p);
+    void release(Player& p, int line, const char* by);
+    std::filesystem::path inside(const Statement& st, const std::string& text, int column) const;
     void relink(Bot& b);
     std::string describe(uintptr_t handle, uint16_t ident) const;
     std::string format(const Outgoing& out) const;
@@ -126,7 +159,7 @@ struct SimHost {
     void deliver(Bot& b, BotEvent event);
     void talkOnce(BotEvent& event);
     void type(Bot& b, Player& p, const std::string& text);
-    void advance(uint64_t ms);
+    void advance(uint64_t ms, int line, int column);
     void expectMessage(const Statement& st);
     [[noreturn]] void failExpectation(int line, const std::string& expected, const std::string& actual);
 };

@@ -1,10 +1,28 @@
-// Whether a standard stream is a terminal (for colour and prompts).
-// One implementation per system: terminal_posix.cpp; Windows adds its own.
+// The terminal and the process's signals: whether a standard stream is a
+// terminal (for colour, prompts and progress), Ctrl-C and termination
+// requests, and a real clock for progress. One implementation per system:
+// terminal_posix.cpp, terminal_windows.cpp.
 #pragma once
+
+#include <cstdint>
 
 namespace hostsim {
 
 bool stdoutIsTerminal();
 bool stdinIsTerminal();
+bool stderrIsTerminal();
+
+// From now on Ctrl-C and termination requests (SIGINT and SIGTERM; the
+// console's Ctrl-C, Ctrl-Break and close events on Windows) only set a flag
+// that the host reads between statements and ticks. A blocking read of
+// standard input returns early.
+void installInterruptHandler();
+// The exit code for the request received so far (130 for Ctrl-C, 143 for a
+// termination request), or 0 while there was none.
+int interruptExitCode();
+
+// Milliseconds of real time from some fixed start, untouched by the virtual
+// clock that the module reads.
+uint64_t realMilliseconds();
 
 }  // namespace hostsim
