@@ -142,6 +142,43 @@ TEST(SettingsCheck, AgreesWithTheLoadOnAHandEditedFile) {
     EXPECT_EQ(test::namesOf(bot), (Lines{"Bob", " Ann ", "Cy", "Dee"}));
 }
 
+// A NUL byte ends a value as it ends a C text: what follows it is ignored,
+// which the check says; and a warning that shows such a byte (or another
+// control byte) writes it as \xNN, so that the text is neither cut nor raw.
+TEST(SettingsCheck, NulBytesInValuesAndNames) {
+    using namespace std::string_literals;
+    const std::string file =
+        "[Settings]\n"                          // 1
+        "AfkTime=5\0junk\n"s                    // 2
+        "Enabled=1\0x\n"                        // 3
+        "Lan\0g\x1b=1\n"                        // 4
+        "[Exemptions]\n"                        // 5
+        "Name1=Ab\0cd\n"                        // 6
+        "Name2=ABCDEFGHIJKLMNOPQRSTUVWXYZ\0\n"  // 7
+        "Na\0me3=x\n"                           // 8
+        "Name4=\0y\n";                          // 9
+    EXPECT_EQ(check(file),
+              (Lines{
+                  "2: AfkTime is cut at a NUL byte to \"5\"",
+                  "3: Enabled is cut at a NUL byte to \"1\"",
+                  "4: key \"Lan\\x00g\\x1B\" is read by no setting (Enabled, AfkTime); ignored",
+                  "6: name is cut at a NUL byte to \"Ab\"",
+                  "7: name \"ABCDEFGHIJKLMNOPQRSTUVWXYZ\" is cut to 19 characters: \"ABCDEFGHIJKLMNOPQRS\"",
+                  "8: key \"Na\\x00me3\" is not a name key (Name1, Name2, ...); ignored",
+                  "9: Name4 is empty; ignored",
+              }));
+    EXPECT_EQ(check("[Settings]\nEnabled=\0"
+                    "1\n"s),
+              (Lines{"2: Enabled is cut at a NUL byte to \"\"", "2: Enabled is empty; ignored"}));
+    ScratchDir dir;
+    ScratchDir::write("Idlewarden.ini", file);
+    idlewarden::BotInstance bot(1);
+    bot.loadSettings();
+    EXPECT_TRUE(bot.enabled);
+    EXPECT_EQ(bot.afkTime, 5);
+    EXPECT_EQ(test::namesOf(bot), (Lines{"Ab", "ABCDEFGHIJKLMNOPQRS"}));
+}
+
 TEST(SettingsCheck, AFileThatCannotBeReadSaysWhy) {
     ScratchDir dir;
     Lines warnings;
