@@ -33,8 +33,19 @@ struct Text {
         ok = ok && text.append(piece);
         return *this;
     }
+    // A control byte of the file (a NUL above all, which would end the
+    // warning's text) is shown as \xNN.
     Text& add(const TextSpan& span) {
-        ok = ok && text.append(span.start, span.length);
+        static const char hex[] = "0123456789ABCDEF";
+        uint32_t from = 0;
+        for (uint32_t i = 0; ok && i < span.length; ++i) {
+            const auto c = static_cast<unsigned char>(span.start[i]);
+            if ((c >= 0x20 || c == '\t') && c != 0x7F) continue;
+            const char escaped[4] = {'\\', 'x', hex[c >> 4], hex[c & 15]};
+            ok = text.append(span.start + from, i - from) && text.append(escaped, 4);
+            from = i + 1;
+        }
+        ok = ok && text.append(span.start + from, span.length - from);
         return *this;
     }
     Text& add(uint32_t number) {
@@ -75,7 +86,16 @@ struct Checker {
 
     // ---- [Settings] ----
 
+    // A value that a NUL byte ends early; what follows it is not read.
+    void nulCut(const IniLine& line, const char* key) {
+        const TextSpan value = valueText(line.value);
+        if (value.length == line.value.length) return;
+        Text t;
+        report(line.number, t.add(key).add(" is cut at a NUL byte to ").quoted(value));
+    }
+
     void enabledLine(const IniLine& line) {
+        nulCut(line, EnabledKey);
         const TextSpan value = valueText(line.value);
         Text t;
         if (value.length == 0) {
@@ -94,6 +114,7 @@ struct Checker {
     }
 
     void afkTimeLine(const IniLine& line) {
+        nulCut(line, AfkTimeKey);
         const TextSpan value = valueText(line.value);
         const AfkTimeReading reading = readAfkTime(line.value);
         Text t;
@@ -165,7 +186,8 @@ struct Checker {
                     break;
                 case NameFate::Loaded: {
                     const uint32_t n = storedName(name.value(), stored);
-                    if (value.length < name.length) {
+                    // The cut that decides: a NUL within the first 19 bytes, or the length.
+                    if (value.length < name.length && value.length <= ExemptName::MaxLength) {
                         report(line, t.add("name is cut at a NUL byte to ").quoted(TextSpan{stored, n}));
                     } else if (n < value.length) {
                         t.add("name ").quoted(value).add(" is cut to ").add(n).add(" characters: ");
