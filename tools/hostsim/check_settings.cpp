@@ -60,9 +60,14 @@ struct Session {
         roster.first = &node;
     }
 
+    // Connect, then the RosterReset that a host sends when the bot enters
+    // its arena: what that event changes (a file that switches checking on
+    // without a limit) is part of what the bot holds.
     void connect() {
         BotEvent e = hostkit::connectEvent(1, hostkit::CurrentVersion, &hostCallback, &roster);
         talk(e);
+        BotEvent reset = hostkit::event(1, RosterReset);
+        talk(reset);
     }
 
     std::vector<std::string> command(const char* name) {

@@ -406,7 +406,8 @@ int main(int argc, char** argv) {
         if (!args.bare) {
             std::cout << "hostsim: interactive; bot 1 connects with version 6.6. Type scenario lines\n"
                          "hostsim: (help lists them); !command and ?help lines are typed by Operator\n"
-                         "hostsim: (ident 1000, access 12). End with quit or Ctrl-D.\n";
+                         "hostsim: (ident 1000, access 12). End with quit or "
+                      << endOfInputKeys() << ".\n";
             runOne("connect 6.6");
         }
         for (;;) {

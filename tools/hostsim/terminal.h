@@ -1,7 +1,7 @@
 // The terminal and the process's signals: whether a standard stream is a
 // terminal (for colour, prompts and progress), Ctrl-C and termination
-// requests, and a real clock for progress. One implementation per system:
-// terminal_posix.cpp, terminal_windows.cpp.
+// requests, a real clock for progress, and the keys that end input. One
+// implementation per system: terminal_posix.cpp, terminal_windows.cpp.
 #pragma once
 
 #include <cstdint>
@@ -24,5 +24,9 @@ int interruptExitCode();
 // Milliseconds of real time from some fixed start, untouched by the virtual
 // clock that the module reads.
 uint64_t realMilliseconds();
+
+// The keys that end standard input at a console, for the interactive
+// banner: "Ctrl-D" on POSIX, "Ctrl-Z and Enter" on Windows.
+const char* endOfInputKeys();
 
 }  // namespace hostsim

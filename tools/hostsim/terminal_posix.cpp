@@ -37,4 +37,6 @@ uint64_t realMilliseconds() {
     return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000;
 }
 
+const char* endOfInputKeys() { return "Ctrl-D"; }
+
 }  // namespace hostsim

@@ -35,4 +35,6 @@ int interruptExitCode() { return static_cast<int>(requested); }
 // clock (virtual_clock_windows.cpp); the host's own call reads the real one.
 uint64_t realMilliseconds() { return GetTickCount64(); }
 
+const char* endOfInputKeys() { return "Ctrl-Z and Enter"; }
+
 }  // namespace hostsim
