@@ -31,10 +31,11 @@ bool pathInCurrentDirectory(const char* fileName, String& path);
 // Makes `size` bytes starting at `data` the whole content of the file at
 // `path`, atomically: they are written to a new file beside it, flushed to
 // the disk, and only then renamed over `path`; the rename is flushed to the
-// disk as well. Returns false on any failure: before the rename the new file
-// is then removed and whatever was at `path` is untouched; when only the
-// flush of the rename fails, `path` already holds the new content, which a
-// crash may still undo.
+// disk as well, as far as the system allows. Returns false on any failure
+// before the rename: the new file is then removed and whatever was at `path`
+// is untouched. Once renamed, `path` holds the new content and the result is
+// true; a directory that cannot be flushed leaves a rename that a crash may
+// still undo.
 bool replaceFile(const char* path, const char* data, uint32_t size);
 
 // What became of reading a file.

@@ -56,8 +56,9 @@ bool writeAll(int fd, const char* data, uint32_t size) {
 
 // Flushes the directory that holds `path` (the entry the rename changed) to
 // the disk. `path` is overwritten: it is cut to the directory's name.
-// A file system that cannot sync a directory (EINVAL) has nothing to flush.
-bool syncDirectoryOf(char* path, uint32_t length) {
+// Best effort: by now the file holds the new content, so a directory that
+// cannot be opened or flushed is no reason to call the save failed.
+void syncDirectoryOf(char* path, uint32_t length) {
     uint32_t slash = length;
     while (slash > 0 && path[slash - 1] != '/') --slash;
     const char* directory = ".";
@@ -66,9 +67,9 @@ bool syncDirectoryOf(char* path, uint32_t length) {
         directory = path;
     }
     const int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = fsync(fd) == 0 || errno == EINVAL;
-    return close(fd) == 0 && synced;
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
 }
 }  // namespace
 
@@ -86,7 +87,8 @@ bool replaceFile(const char* path, const char* data, uint32_t size) {
     // The rename is durable only once the directory is on the disk too (the
     // Windows side's write-through does the same). The temporary name is not
     // needed any more: its buffer holds the directory's name.
-    return syncDirectoryOf(temporary.chars, temporary.length);
+    syncDirectoryOf(temporary.chars, temporary.length);
+    return true;
 }
 
 ReadStatus readFile(const char* path, uint32_t maxSize, String& text) {
