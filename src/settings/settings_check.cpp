@@ -275,6 +275,14 @@ struct Checker {
             }
         });
         names(plan);
+        // Checking switched on with no limit lasts only until the roster
+        // event that a host sends right after the connect: it switches
+        // checking off again for want of a limit.
+        if (enabledLine != 0 && enabledSwitchesOn(enabled) && readAfkTime(afkTime).minutes == 0) {
+            Text t;
+            report(enabledLine, t.add("Enabled switches checking on, but no time limit (AfkTime above 0) is set: "
+                                      "the host's roster event after the connect switches it off again"));
+        }
         return ok;
     }
 

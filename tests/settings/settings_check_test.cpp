@@ -42,18 +42,19 @@ TEST(SettingsCheck, WhatASaveWritesIsClean) {
     EXPECT_EQ(check("; comment\n\n[Exemptions]\nName3=Cy\nName1=Bob\n"), Lines{}) << "gaps and order are fine";
 }
 
-// Each value of `key` in [Settings] alone gets the warning given, or none.
-void expectValues(const char* key, std::initializer_list<std::pair<const char*, const char*>> cases) {
+// Each value of `key` on line 2 of [Settings], followed by `rest`, gets the
+// warning given, or none.
+void expectValues(const char* key, const char* rest, std::initializer_list<std::pair<const char*, const char*>> cases) {
     for (const auto& [value, warning] : cases) {
         SCOPED_TRACE(std::string(key) + "=" + value);
-        EXPECT_EQ(check(std::string("[Settings]\n") + key + "=" + value + "\n"),
+        EXPECT_EQ(check(std::string("[Settings]\n") + key + "=" + value + "\n" + rest),
                   warning == nullptr ? Lines{} : Lines{std::string("2: ") + warning});
     }
 }
 
 TEST(SettingsCheck, EnabledAndAfkTimeValues) {
     expectValues(
-        "Enabled",
+        "Enabled", "AfkTime=5\n",
         {
             {"1", nullptr},
             {"7", nullptr},
@@ -65,18 +66,35 @@ TEST(SettingsCheck, EnabledAndAfkTimeValues) {
             {"x", "Enabled \"x\" is not a number above 0; ignored"},
             {"", "Enabled is empty; ignored"},
         });
-    expectValues("AfkTime", {
-                                {"15", nullptr},
-                                {"0015", nullptr},
-                                {"65535", nullptr},
-                                {"-0", nullptr},
-                                {"70000", "AfkTime \"70000\" is cut to 16 bits: 4464 minutes"},
-                                {"-5", "AfkTime \"-5\" is cut to 16 bits: 65531 minutes"},
-                                {"99999999999", "AfkTime \"99999999999\" is cut to 16 bits: 59391 minutes"},
-                                {"5 min", "AfkTime \"5 min\" is not a whole number of minutes; ignored"},
-                                {"-", "AfkTime \"-\" is not a whole number of minutes; ignored"},
-                                {"", "AfkTime is empty; ignored"},
-                            });
+    expectValues("AfkTime", "",
+                 {
+                     {"15", nullptr},
+                     {"0015", nullptr},
+                     {"65535", nullptr},
+                     {"-0", nullptr},
+                     {"70000", "AfkTime \"70000\" is cut to 16 bits: 4464 minutes"},
+                     {"-5", "AfkTime \"-5\" is cut to 16 bits: 65531 minutes"},
+                     {"99999999999", "AfkTime \"99999999999\" is cut to 16 bits: 59391 minutes"},
+                     {"5 min", "AfkTime \"5 min\" is not a whole number of minutes; ignored"},
+                     {"-", "AfkTime \"-\" is not a whole number of minutes; ignored"},
+                     {"", "AfkTime is empty; ignored"},
+                 });
+}
+
+// A host's roster event right after the connect switches checking off
+// again while no limit is set: the Enabled line that switched it on says so.
+TEST(SettingsCheck, CheckingOnWithoutALimitIsUndoneByTheRosterEvent) {
+    const std::string warning =
+        "2: Enabled switches checking on, but no time limit (AfkTime above 0) is set: the host's roster event after "
+        "the connect switches it off again";
+    for (const char* rest : {"", "AfkTime=0\n", "AfkTime=5 min\n", "AfkTime=65536\n"}) {
+        SCOPED_TRACE(rest);
+        const Lines warnings = check(std::string("[Settings]\nEnabled=1\n") + rest);
+        ASSERT_FALSE(warnings.empty());
+        EXPECT_EQ(warnings.front(), warning);
+    }
+    EXPECT_EQ(check("[Settings]\nAfkTime=0\nEnabled=0\n"), Lines{});
+    EXPECT_EQ(check("[Settings]\nAfkTime=1\nEnabled=1\n"), Lines{});
 }
 
 TEST(SettingsCheck, AFlawedFileGetsOneWarningPerIgnoredLineInLineOrder) {
